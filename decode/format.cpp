@@ -1,0 +1,176 @@
+#include "format.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tolvik {
+namespace {
+
+// Bounded writer: keeps one byte for the NUL and drops what does not fit.
+struct Sink {
+  char* at;
+  char* end;
+
+  void put(const char* text, std::size_t n) {
+    const auto room = static_cast<std::size_t>(end - at);
+    if (n > room) n = room;
+    std::memcpy(at, text, n);
+    at += n;
+  }
+  void fill(char c, std::size_t n) {
+    const auto room = static_cast<std::size_t>(end - at);
+    if (n > room) n = room;
+    std::memset(at, c, n);
+    at += n;
+  }
+};
+
+struct Spec {
+  bool left = false;
+  bool zero = false;
+  unsigned width = 0;
+  bool has_precision = false;
+  unsigned precision = 0;
+  char conversion = 0;
+};
+
+const char* parse_spec(const char* f, Spec& spec) {
+  for (; *f == '-' || *f == '0'; ++f) {
+    if (*f == '-') spec.left = true;
+    if (*f == '0') spec.zero = true;
+  }
+  for (; *f >= '0' && *f <= '9'; ++f) spec.width = spec.width * 10 + static_cast<unsigned>(*f - '0');
+  if (*f == '.') {
+    spec.has_precision = true;
+    for (++f; *f >= '0' && *f <= '9'; ++f) {
+      spec.precision = spec.precision * 10 + static_cast<unsigned>(*f - '0');
+    }
+  }
+  spec.conversion = *f;
+  return f + 1;
+}
+
+// Digits of v in the given base, written backwards from the end of buf.
+char* to_digits(std::uint32_t v, unsigned base, const char* digits, char* end) {
+  char* p = end;
+  do {
+    *--p = digits[v % base];
+    v /= base;
+  } while (v != 0);
+  return p;
+}
+
+// Pads body to the spec's width; zeros go between the sign and the digits,
+// as printf puts them.
+void put_padded(Sink& out, const Spec& spec, const char* body, std::size_t n, bool zero_pad) {
+  const std::size_t pad = spec.width > n ? spec.width - n : 0;
+  if (spec.left) {
+    out.put(body, n);
+    out.fill(' ', pad);
+  } else if (zero_pad) {
+    const std::size_t sign = (n > 0 && body[0] == '-') ? 1 : 0;
+    out.put(body, sign);
+    out.fill('0', pad);
+    out.put(body + sign, n - sign);
+  } else {
+    out.fill(' ', pad);
+    out.put(body, n);
+  }
+}
+
+void put_unsigned(Sink& out, const Spec& spec, std::uint32_t v) {
+  char buf[48];
+  char* const end = buf + sizeof buf;
+  const unsigned base = spec.conversion == 'u' ? 10 : 16;
+  const char* digits = spec.conversion == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+  char* p = to_digits(v, base, digits, end);
+  if (spec.has_precision) {
+    // An explicit precision is the minimum digit count; precision 0 prints
+    // nothing for 0.
+    if (spec.precision == 0 && v == 0) p = end;
+    while (static_cast<unsigned>(end - p) < spec.precision) *--p = '0';
+  }
+  put_padded(out, spec, p, static_cast<std::size_t>(end - p), spec.zero && !spec.has_precision);
+}
+
+void put_text(Sink& out, const Spec& spec, const char* s) {
+  if (s == nullptr) s = "(null)";
+  std::size_t n = spec.has_precision ? strnlen(s, spec.precision) : std::strlen(s);
+  put_padded(out, spec, s, n, false);
+}
+
+// Tenths of 0..6553.5, the report's capacitances: "%.1f" of v * 0.1 prints
+// the digits of v with a point before the last one (checked for every 16-bit
+// v against the C library). Other values go to the C library itself.
+void put_real(Sink& out, const Spec& spec, double d) {
+  const unsigned precision = spec.has_precision ? spec.precision : 6;
+  if (precision == 1 && d >= 0.0 && d <= 6553.5) {
+    const auto v = static_cast<std::uint32_t>(d * 10.0 + 0.5);
+    if (static_cast<double>(v) * 0.1 == d) {
+      char buf[16];
+      char* const end = buf + sizeof buf;
+      char* p = end;
+      *--p = static_cast<char>('0' + v % 10);
+      *--p = '.';
+      p = to_digits(v / 10, 10, "0123456789", p);
+      put_padded(out, spec, p, static_cast<std::size_t>(end - p), spec.zero);
+      return;
+    }
+  }
+  // Any double: at most 309 integer digits, the point and kMaxPrecision.
+  char buf[400];
+  const int width = static_cast<int>(spec.width);
+  const int digits = static_cast<int>(precision);
+  int n = 0;
+  if (spec.left) {
+    n = std::snprintf(buf, sizeof buf, "%-*.*f", width, digits, d);
+  } else if (spec.zero) {
+    n = std::snprintf(buf, sizeof buf, "%0*.*f", width, digits, d);
+  } else {
+    n = std::snprintf(buf, sizeof buf, "%*.*f", width, digits, d);
+  }
+  if (n > 0)
+    out.put(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
+}
+
+}  // namespace
+
+std::size_t format_to(char* out, std::size_t room, const char* format, const FormatArg* args) {
+  if (room == 0) return 0;
+  Sink sink{out, out + room - 1};
+  const char* f = format;
+  while (*f != '\0') {
+    const char* percent = std::strchr(f, '%');
+    if (percent == nullptr) {
+      sink.put(f, std::strlen(f));
+      break;
+    }
+    sink.put(f, static_cast<std::size_t>(percent - f));
+    f = percent + 1;
+    if (*f == '%') {
+      sink.put("%", 1);
+      ++f;
+      continue;
+    }
+    Spec spec;
+    f = parse_spec(f, spec);
+    const FormatArg& arg = *args++;
+    switch (spec.conversion) {
+      case 'u':
+      case 'x':
+      case 'X':
+        put_unsigned(sink, spec, arg.u);
+        break;
+      case 's':
+        put_text(sink, spec, arg.s);
+        break;
+      default:
+        put_real(sink, spec, arg.f);
+        break;
+    }
+  }
+  *sink.at = '\0';
+  return static_cast<std::size_t>(sink.at - out);
+}
+
+}  // namespace tolvik

@@ -1,0 +1,18 @@
+// The JEDEC layout's report: pages whose signature is "JESD".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "decode/report.h"
+#include "decode/tolvik.h"
+
+namespace tolvik {
+
+// The stored CRC at bytes 510..511 covers everything before it.
+inline constexpr std::size_t kJedecCrcCovered = 510;
+
+// Writes the whole JEDEC report and returns its length.
+std::size_t decode_jedec_page(const ParamPage& page, std::uint16_t computed_crc, Report& report);
+
+}  // namespace tolvik

@@ -1,0 +1,148 @@
+// Header line, revision, features and command support of an ONFI page.
+#include <array>
+
+#include "decode/page.h"
+#include "onfi/layout.h"
+#include "onfi/onfi.h"
+
+namespace tolvik {
+namespace {
+
+using namespace onfi;
+
+// Revision names, highest first: only the newest revision a page claims is
+// named. Bits 0, 14 and 15 have no name.
+struct RevisionName {
+  std::uint8_t bit;
+  const char* text;
+};
+constexpr RevisionName kRevisionNames[] = {
+    {13, " 5.1"}, {12, " 5.0"}, {11, " 4.2"}, {10, " 4.1"}, {9, " 4.0"}, {8, " 3.2"}, {7, " 3.1"},
+    {6, " 3.0"},  {5, " 2.3"},  {4, " 2.2"},  {3, " 2.1"},  {2, " 2.0"}, {1, " 1.0"},
+};
+
+constexpr std::uint32_t kRevision50Bit = 12;
+
+// Feature bit 9 meant EZ NAND until revision 5.0 gave it to NV-LPDDR4.
+constexpr std::array<FlagText, 16> onfi_features(const char* bit9) {
+  return {{
+      {0, 1, " 16-bit data bus width\n"},
+      {1, 2, " multiple LUN operations\n"},
+      {2, 2, " non-sequential page programming\n"},
+      {3, 2, " multi-plane program and erase operations\n"},
+      {4, 2, " odd to even page Copyback\n"},
+      {5, 1, " NV-DDR\n"},
+      {6, 2, " multi-plane read operations\n"},
+      {7, 2, " extended parameter page\n"},
+      {8, 2, " program page register clear enhancement\n"},
+      {9, 1, bit9},
+      {10, 1, " NV-DDR2\n"},
+      {11, 2, " Volume addressing\n"},
+      {12, 2, " external Vpp\n"},
+      {13, 1, " NV-DDR3\n"},
+      {14, 2, " ZQ calibration\n"},
+      {15, 2, " Package Electrical Specification\n"},
+  }};
+}
+constexpr auto kFeatureFlags = onfi_features(" EZ NAND\n");
+constexpr auto kFeatureFlagsRev50 = onfi_features(" NV-LPDDR4\n");
+
+constexpr FlagText kOptionalCommandsFlags[] = {
+    {0, 2, " Page Cache Program command\n"},
+    {1, 2, " Read Cache commands\n"},
+    {2, 2, " Get Features and Set Features\n"},
+    {3, 2, " Read Status Enhanced\n"},
+    {4, 2, " Copyback\n"},
+    {5, 2, " Read Unique ID\n"},
+    {6, 2, " Change Read Column Enhanced\n"},
+    {7, 2, " Change Row Address\n"},
+    {8, 2, " Small Data Move\n"},
+    {9, 2, " Reset LUN\n"},
+    {10, 2, " Volume Select\n"},
+    {11, 2, " ODT Configure\n"},
+    {12, 2, " LUN Get and LUN Set Features\n"},
+    {13, 2, " ZQ calibration (Long and Short)\n"},
+};
+
+constexpr FlagText kJtgCommandsFlags[] = {
+    {0, 2, " supports Random Data Out\n"},
+    {1, 2, " supports Multi-plane Page Program\n"},
+    {2, 2, " supports Multi-plane Copyback Program\n"},
+    {3, 2, " supports Multi-plane Block Erase\n"},
+};
+
+constexpr FlagText kTrainingCommandsFlags[] = {
+    {0, 2, " supports Explicit DCC Training\n"},
+    {1, 2, " supports Implicit (command based) DCC training\n"},
+    {2, 2, " supports Read DQ training\n"},
+    {3, 2, " supports Write TX DQ training\n"},
+    {4, 2, " supports Write RX DQ training\n"},
+    {5, 2, " supports Internal vrefq Training\n"},
+    {6, 2, " supports Per-Pin Vrefq Training (offset method)\n"},
+    {7, 2, " supports Per-Pin Vrefq Training (Absolute Value method)\n"},
+};
+
+constexpr FlagText kTrainingCommands2Flags[] = {
+    {0, 2, " supports Write Duty Cycle Adjustment Training (WDCA)\n"},
+};
+
+static_assert(flags_ascending(kFeatureFlags) && flags_ascending(kOptionalCommandsFlags) &&
+              flags_ascending(kJtgCommandsFlags) && flags_ascending(kTrainingCommandsFlags) &&
+              flags_ascending(kTrainingCommands2Flags));
+
+const char* revision_name(std::uint32_t revision) {
+  for (const RevisionName& name : kRevisionNames) {
+    if ((revision >> name.bit & 1U) != 0) return name.text;
+  }
+  return "";
+}
+
+void report_header(const ParamPage& page, Report& report, std::uint16_t computed_crc) {
+  const PageText manufacturer = page_text(page, kManufacturer, kManufacturerWidth);
+  const PageText model = page_text(page, kModel, kModelWidth);
+  const std::uint32_t year = page_u8(page, kDateYear);
+  const std::uint32_t week = page_u8(page, kDateWeek);
+  const std::uint32_t stored = page_le16(page, kCrc);
+  const char* marker = crc_marker(stored, computed_crc);
+  if (year == 0 && week == 0) {
+    report_append(report, 0, "ONFI      : %s %s [%04X%s]\n", manufacturer.text, model.text, stored, marker);
+  } else {
+    report_append(report, 0, "ONFI      : %s %s (20%02u-%02u) [%04X%s]\n", manufacturer.text, model.text,
+                  year, week, stored, marker);
+  }
+}
+
+}  // namespace
+
+void report_onfi_identification(const ParamPage& page, Report& report, std::uint16_t computed_crc) {
+  report_header(page, report, computed_crc);
+  report_append(report, 2, "JEDEC MID : 0x%02X\n", page_u8(page, kJedecId));
+
+  const std::uint32_t revision = page_le16(page, kRevision);
+  report_append(report, 1, "ONFI ver  : 0x%x (%s)\n", revision, revision_name(revision));
+
+  const std::uint32_t features = page_le16(page, kFeatures);
+  report_append(report, 1, "Features supported: 0x%04x\n", features);
+  report_flags(report, features, (revision >> kRevision50Bit & 1U) != 0 ? kFeatureFlagsRev50 : kFeatureFlags);
+
+  const std::uint32_t optional = page_le16(page, kOptionalCommands);
+  report_append(report, 2, "Optional commands supported: 0x%04x\n", optional);
+  report_flags(report, optional, kOptionalCommandsFlags);
+
+  const std::uint32_t jtg = page_u8(page, kJtgCommands);
+  report_append(report, 2, "ONFI-JEDEC JTG primary advanced command support: 0x%04x\n", jtg);
+  report_flags(report, jtg, kJtgCommandsFlags);
+
+  const std::uint32_t training = page_u8(page, kTrainingCommands);
+  report_append(report, 2, "Training commands supported: 0x%04x\n", training);
+  report_flags(report, training, kTrainingCommandsFlags);
+
+  const std::uint32_t training2 = page_u8(page, kTrainingCommands2);
+  report_append(report, 2, "Training commands supported[15]: 0x%04x\n", training2);
+  report_flags(report, training2, kTrainingCommands2Flags);
+
+  report_append(report, 2, "EPP Len   : %u\n", page_le16(page, kEppLength) * 16U);
+  report_append(report, 2, "PP Num    : %u\n", page_u8(page, kParamPageCount));
+}
+
+}  // namespace tolvik

@@ -1,0 +1,10 @@
+#include "onfi/onfi.h"
+
+namespace tolvik {
+
+std::size_t decode_onfi_page(const ParamPage& page, std::uint16_t computed_crc, Report& report) {
+  report_onfi_identification(page, report, computed_crc);
+  return report.length;
+}
+
+}  // namespace tolvik

@@ -1,0 +1,87 @@
+#include "decode/format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace tolvik {
+namespace {
+
+template <class... Args>
+std::string ours(Format<Args...> format, Args... args) {
+  char out[512];
+  const FormatArg packed[sizeof...(Args) + 1] = {FormatArg(args)...};
+  const std::size_t n = format_to(out, sizeof out, format.text, packed);
+  EXPECT_EQ(n, std::char_traits<char>::length(out));
+  return out;
+}
+
+template <class... Args>
+std::string libc(const char* format, Args... args) {
+  char out[512];
+  std::snprintf(out, sizeof out, format, args...);
+  return out;
+}
+
+#define EXPECT_LIKE_PRINTF(fmt, ...) EXPECT_EQ(ours(fmt, __VA_ARGS__), libc(fmt, __VA_ARGS__)) << fmt
+
+TEST(Format, UnsignedConversionsMatchPrintf) {
+  for (const unsigned v : {0U, 1U, 9U, 10U, 0xABU, 0xFFFFU, 0x10000U, 123456789U, 0xFFFFFFFFU}) {
+    EXPECT_LIKE_PRINTF("%u", v);
+    EXPECT_LIKE_PRINTF("%x", v);
+    EXPECT_LIKE_PRINTF("%X", v);
+    EXPECT_LIKE_PRINTF("%02X", v);
+    EXPECT_LIKE_PRINTF("%02x", v);
+    EXPECT_LIKE_PRINTF("%03x", v);
+    EXPECT_LIKE_PRINTF("%04x", v);
+    EXPECT_LIKE_PRINTF("%04X", v);
+    EXPECT_LIKE_PRINTF("%02u", v);
+    EXPECT_LIKE_PRINTF("[%-6u]", v);
+    EXPECT_LIKE_PRINTF("[%8x]", v);
+    EXPECT_LIKE_PRINTF("[%.0u]", v);
+    EXPECT_LIKE_PRINTF("[%08.3u]", v);
+    EXPECT_LIKE_PRINTF("[%-08x]", v);
+  }
+}
+
+TEST(Format, TextConversionsMatchPrintf) {
+  for (const char* s : {"", "a", "MICRON      ", "\x01\x7f\xff"}) {
+    EXPECT_LIKE_PRINTF("<%s>", s);
+    EXPECT_LIKE_PRINTF("<%5s>", s);
+    EXPECT_LIKE_PRINTF("<%-5s>", s);
+    EXPECT_LIKE_PRINTF("<%.2s>", s);
+    EXPECT_LIKE_PRINTF("100%% %s", s);
+  }
+}
+
+TEST(Format, TenthsMatchPrintfForEverySixteenBitValue) {
+  for (unsigned v = 0; v <= 0xFFFF; ++v) {
+    const double d = v * 0.1;
+    ASSERT_EQ(ours("%.1f", d), libc("%.1f", d)) << v;
+  }
+}
+
+TEST(Format, OtherRealsMatchPrintf) {
+  for (const double d : {-0.05, 0.05, 0.25, 1e300, -3.75, 6553.6, 1.0 / 3}) {
+    EXPECT_LIKE_PRINTF("%.1f", d);
+    EXPECT_LIKE_PRINTF("%f", d);
+    EXPECT_LIKE_PRINTF("[%08.2f]", d);
+    EXPECT_LIKE_PRINTF("[%-9.1f]", d);
+  }
+}
+
+TEST(Format, TruncatesToRoomAndKeepsTheNul) {
+  char out[8] = "xxxxxxx";
+  const FormatArg args[] = {FormatArg(123456789U)};
+  EXPECT_EQ(format_to(out, sizeof out, "id=%u!", args), 7U);
+  EXPECT_STREQ(out, "id=1234");
+  EXPECT_EQ(format_to(out, 1, "abc", args), 0U);
+  EXPECT_STREQ(out, "");
+  out[0] = 'q';
+  EXPECT_EQ(format_to(out, 0, "abc", args), 0U);
+  EXPECT_EQ(out[0], 'q');
+}
+
+}  // namespace
+}  // namespace tolvik
