@@ -49,6 +49,9 @@ constexpr std::uint32_t scaled_value(std::uint32_t mantissa, std::uint32_t expon
   return value;
 }
 
+// Capacitances stored in tenths of a picofarad, as the report prints them.
+constexpr double tenths(std::uint32_t value) { return static_cast<double>(value) * 0.1; }
+
 // The CRC marker of the header lines: empty when the stored CRC matches.
 constexpr const char* crc_marker(std::uint32_t stored, std::uint16_t computed) {
   return stored == computed ? "" : "*";

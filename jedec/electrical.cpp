@@ -24,9 +24,6 @@ static_assert(flags_ascending(kDriverStrengthFlags));
 // The closing CRC line belongs to revision 1.0 pages only.
 constexpr std::uint32_t kRevision10Bit = 2;
 
-// Capacitances are stored in tenths of a picofarad.
-double tenths(std::uint32_t value) { return value * 0.1; }
-
 // A block of all-zero bytes is unused, reserved bytes included.
 bool ecc_block_empty(const ParamPage& page, std::size_t block) {
   for (std::size_t i = 0; i < kEccBlockSize; ++i) {

@@ -21,8 +21,6 @@ constexpr RevisionName kRevisionNames[] = {
     {6, " 3.0"},  {5, " 2.3"},  {4, " 2.2"},  {3, " 2.1"},  {2, " 2.0"}, {1, " 1.0"},
 };
 
-constexpr std::uint32_t kRevision50Bit = 12;
-
 // Feature bit 9 meant EZ NAND until revision 5.0 gave it to NV-LPDDR4.
 constexpr std::array<FlagText, 16> onfi_features(const char* bit9) {
   return {{
@@ -123,7 +121,7 @@ void report_onfi_identification(const ParamPage& page, Report& report, std::uint
 
   const std::uint32_t features = page_le16(page, kFeatures);
   report_append(report, 1, "Features supported: 0x%04x\n", features);
-  report_flags(report, features, (revision >> kRevision50Bit & 1U) != 0 ? kFeatureFlagsRev50 : kFeatureFlags);
+  report_flags(report, features, (revision & kRevision50) != 0 ? kFeatureFlagsRev50 : kFeatureFlags);
 
   const std::uint32_t optional = page_le16(page, kOptionalCommands);
   report_append(report, 2, "Optional commands supported: 0x%04x\n", optional);
