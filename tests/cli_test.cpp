@@ -148,3 +148,33 @@ TEST(Command, InputIsOnlyRead) {
 
 }  // namespace
 }  // namespace tolvik::test
+
+namespace tolvik::test {
+namespace {
+
+// Start-up cost: no dynamic loader, no C++ runtime to load, no iostreams.
+TEST(Command, BinaryIsStaticAndFreeOfIostreams) {
+  const std::string elf = read_file(TOLVIK_BINARY);
+  ASSERT_GT(elf.size(), 64U);
+  ASSERT_EQ(elf.substr(0, 4), "\x7f" "ELF");
+  ASSERT_EQ(elf[4], 2) << "64-bit ELF expected";
+  auto field = [&](std::size_t offset, std::size_t width) {
+    std::uint64_t value = 0;
+    for (std::size_t i = width; i-- > 0;) value = value << 8 | static_cast<unsigned char>(elf.at(offset + i));
+    return value;
+  };
+  const std::uint64_t table = field(32, 8);
+  const std::uint64_t entry_size = field(54, 2);
+  const std::uint64_t count = field(56, 2);
+  constexpr std::uint64_t kDynamic = 2;
+  constexpr std::uint64_t kInterpreter = 3;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const std::uint64_t type = field(table + i * entry_size, 4);
+    EXPECT_NE(type, kDynamic) << "tolvik is linked dynamically";
+    EXPECT_NE(type, kInterpreter) << "tolvik needs a dynamic loader";
+  }
+  EXPECT_EQ(elf.find("ios_base"), std::string::npos) << "iostreams are linked in";
+}
+
+}  // namespace
+}  // namespace tolvik::test
