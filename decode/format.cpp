@@ -25,28 +25,28 @@ struct Sink {
   }
 };
 
-struct Spec {
+struct Conversion {
   bool left = false;
   bool zero = false;
   unsigned width = 0;
   bool has_precision = false;
   unsigned precision = 0;
-  char conversion = 0;
+  char letter = 0;
 };
 
-const char* parse_spec(const char* f, Spec& spec) {
+const char* parse_conversion(const char* f, Conversion& conv) {
   for (; *f == '-' || *f == '0'; ++f) {
-    if (*f == '-') spec.left = true;
-    if (*f == '0') spec.zero = true;
+    if (*f == '-') conv.left = true;
+    if (*f == '0') conv.zero = true;
   }
-  for (; *f >= '0' && *f <= '9'; ++f) spec.width = spec.width * 10 + static_cast<unsigned>(*f - '0');
+  for (; *f >= '0' && *f <= '9'; ++f) conv.width = conv.width * 10 + static_cast<unsigned>(*f - '0');
   if (*f == '.') {
-    spec.has_precision = true;
+    conv.has_precision = true;
     for (++f; *f >= '0' && *f <= '9'; ++f) {
-      spec.precision = spec.precision * 10 + static_cast<unsigned>(*f - '0');
+      conv.precision = conv.precision * 10 + static_cast<unsigned>(*f - '0');
     }
   }
-  spec.conversion = *f;
+  conv.letter = *f;
   return f + 1;
 }
 
@@ -60,11 +60,11 @@ char* to_digits(std::uint32_t v, unsigned base, const char* digits, char* end) {
   return p;
 }
 
-// Pads body to the spec's width; zeros go between the sign and the digits,
+// Pads body to the conversion's width; zeros go between the sign and the digits,
 // as printf puts them.
-void put_padded(Sink& out, const Spec& spec, const char* body, std::size_t n, bool zero_pad) {
-  const std::size_t pad = spec.width > n ? spec.width - n : 0;
-  if (spec.left) {
+void put_padded(Sink& out, const Conversion& conv, const char* body, std::size_t n, bool zero_pad) {
+  const std::size_t pad = conv.width > n ? conv.width - n : 0;
+  if (conv.left) {
     out.put(body, n);
     out.fill(' ', pad);
   } else if (zero_pad) {
@@ -78,32 +78,32 @@ void put_padded(Sink& out, const Spec& spec, const char* body, std::size_t n, bo
   }
 }
 
-void put_unsigned(Sink& out, const Spec& spec, std::uint32_t v) {
+void put_unsigned(Sink& out, const Conversion& conv, std::uint32_t v) {
   char buf[48];
   char* const end = buf + sizeof buf;
-  const unsigned base = spec.conversion == 'u' ? 10 : 16;
-  const char* digits = spec.conversion == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+  const unsigned base = conv.letter == 'u' ? 10 : 16;
+  const char* digits = conv.letter == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
   char* p = to_digits(v, base, digits, end);
-  if (spec.has_precision) {
+  if (conv.has_precision) {
     // An explicit precision is the minimum digit count; precision 0 prints
     // nothing for 0.
-    if (spec.precision == 0 && v == 0) p = end;
-    while (static_cast<unsigned>(end - p) < spec.precision) *--p = '0';
+    if (conv.precision == 0 && v == 0) p = end;
+    while (static_cast<unsigned>(end - p) < conv.precision) *--p = '0';
   }
-  put_padded(out, spec, p, static_cast<std::size_t>(end - p), spec.zero && !spec.has_precision);
+  put_padded(out, conv, p, static_cast<std::size_t>(end - p), conv.zero && !conv.has_precision);
 }
 
-void put_text(Sink& out, const Spec& spec, const char* s) {
+void put_text(Sink& out, const Conversion& conv, const char* s) {
   if (s == nullptr) s = "(null)";
-  std::size_t n = spec.has_precision ? strnlen(s, spec.precision) : std::strlen(s);
-  put_padded(out, spec, s, n, false);
+  std::size_t n = conv.has_precision ? strnlen(s, conv.precision) : std::strlen(s);
+  put_padded(out, conv, s, n, false);
 }
 
 // Tenths of 0..6553.5, the report's capacitances: "%.1f" of v * 0.1 prints
 // the digits of v with a point before the last one (checked for every 16-bit
 // v against the C library). Other values go to the C library itself.
-void put_real(Sink& out, const Spec& spec, double d) {
-  const unsigned precision = spec.has_precision ? spec.precision : 6;
+void put_real(Sink& out, const Conversion& conv, double d) {
+  const unsigned precision = conv.has_precision ? conv.precision : 6;
   if (precision == 1 && d >= 0.0 && d <= 6553.5) {
     const auto v = static_cast<std::uint32_t>(d * 10.0 + 0.5);
     if (static_cast<double>(v) * 0.1 == d) {
@@ -113,18 +113,18 @@ void put_real(Sink& out, const Spec& spec, double d) {
       *--p = static_cast<char>('0' + v % 10);
       *--p = '.';
       p = to_digits(v / 10, 10, "0123456789", p);
-      put_padded(out, spec, p, static_cast<std::size_t>(end - p), spec.zero);
+      put_padded(out, conv, p, static_cast<std::size_t>(end - p), conv.zero);
       return;
     }
   }
   // Any double: at most 309 integer digits, the point and kMaxPrecision.
   char buf[400];
-  const int width = static_cast<int>(spec.width);
+  const int width = static_cast<int>(conv.width);
   const int digits = static_cast<int>(precision);
   int n = 0;
-  if (spec.left) {
+  if (conv.left) {
     n = std::snprintf(buf, sizeof buf, "%-*.*f", width, digits, d);
-  } else if (spec.zero) {
+  } else if (conv.zero) {
     n = std::snprintf(buf, sizeof buf, "%0*.*f", width, digits, d);
   } else {
     n = std::snprintf(buf, sizeof buf, "%*.*f", width, digits, d);
@@ -152,20 +152,20 @@ std::size_t format_to(char* out, std::size_t room, const char* format, const For
       ++f;
       continue;
     }
-    Spec spec;
-    f = parse_spec(f, spec);
+    Conversion conv;
+    f = parse_conversion(f, conv);
     const FormatArg& arg = *args++;
-    switch (spec.conversion) {
+    switch (conv.letter) {
       case 'u':
       case 'x':
       case 'X':
-        put_unsigned(sink, spec, arg.u);
+        put_unsigned(sink, conv, arg.u);
         break;
       case 's':
-        put_text(sink, spec, arg.s);
+        put_text(sink, conv, arg.s);
         break;
       default:
-        put_real(sink, spec, arg.f);
+        put_real(sink, conv, arg.f);
         break;
     }
   }
