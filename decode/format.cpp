@@ -7,6 +7,8 @@ namespace tolvik {
 namespace {
 
 // Bounded writer: keeps one byte for the NUL and drops what does not fit.
+// The report's pieces are mostly a few bytes long, so they are moved by
+// plain loops: a library call per piece cost more than the copying itself.
 struct Sink {
   char* at;
   char* end;
@@ -14,14 +16,28 @@ struct Sink {
   void put(const char* text, std::size_t n) {
     const auto room = static_cast<std::size_t>(end - at);
     if (n > room) n = room;
-    std::memcpy(at, text, n);
+    for (std::size_t i = 0; i < n; ++i) at[i] = text[i];
     at += n;
   }
   void fill(char c, std::size_t n) {
     const auto room = static_cast<std::size_t>(end - at);
     if (n > room) n = room;
-    std::memset(at, c, n);
+    for (std::size_t i = 0; i < n; ++i) at[i] = c;
     at += n;
+  }
+  // Whole texts of a line or so (the flag lines) go faster through the
+  // library.
+  void copy(const char* text, std::size_t n) {
+    const auto room = static_cast<std::size_t>(end - at);
+    if (n > room) n = room;
+    std::memcpy(at, text, n);
+    at += n;
+  }
+  // Copies up to the text's NUL or stop, whichever comes first; returns
+  // where it stopped in text.
+  const char* put_until(const char* text, char stop) {
+    while (*text != stop && *text != '\0' && at != end) *at++ = *text++;
+    return text;
   }
 };
 
@@ -50,12 +66,22 @@ const char* parse_conversion(const char* f, Conversion& conv) {
   return f + 1;
 }
 
-// Digits of v in the given base, written backwards from the end of buf.
-char* to_digits(std::uint32_t v, unsigned base, const char* digits, char* end) {
+// Digits of v, written backwards from the end of a buffer. The bases are
+// constants so that no division instruction is needed.
+char* decimal_digits(std::uint32_t v, char* end) {
   char* p = end;
   do {
-    *--p = digits[v % base];
-    v /= base;
+    *--p = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  return p;
+}
+
+char* hex_digits(std::uint32_t v, const char* digits, char* end) {
+  char* p = end;
+  do {
+    *--p = digits[v & 0xFU];
+    v >>= 4;
   } while (v != 0);
   return p;
 }
@@ -81,9 +107,9 @@ void put_padded(Sink& out, const Conversion& conv, const char* body, std::size_t
 void put_unsigned(Sink& out, const Conversion& conv, std::uint32_t v) {
   char buf[48];
   char* const end = buf + sizeof buf;
-  const unsigned base = conv.letter == 'u' ? 10 : 16;
-  const char* digits = conv.letter == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
-  char* p = to_digits(v, base, digits, end);
+  char* p = conv.letter == 'u'   ? decimal_digits(v, end)
+            : conv.letter == 'X' ? hex_digits(v, "0123456789ABCDEF", end)
+                                 : hex_digits(v, "0123456789abcdef", end);
   if (conv.has_precision) {
     // An explicit precision is the minimum digit count; precision 0 prints
     // nothing for 0.
@@ -112,7 +138,7 @@ void put_real(Sink& out, const Conversion& conv, double d) {
       char* p = end;
       *--p = static_cast<char>('0' + v % 10);
       *--p = '.';
-      p = to_digits(v / 10, 10, "0123456789", p);
+      p = decimal_digits(v / 10, p);
       put_padded(out, conv, p, static_cast<std::size_t>(end - p), conv.zero);
       return;
     }
@@ -139,22 +165,33 @@ std::size_t format_to(char* out, std::size_t room, const char* format, const For
   if (room == 0) return 0;
   Sink sink{out, out + room - 1};
   const char* f = format;
-  while (*f != '\0') {
-    const char* percent = std::strchr(f, '%');
-    if (percent == nullptr) {
-      sink.put(f, std::strlen(f));
-      break;
-    }
-    sink.put(f, static_cast<std::size_t>(percent - f));
-    f = percent + 1;
+  for (;;) {
+    f = sink.put_until(f, '%');
+    if (*f == '\0' || sink.at == sink.end) break;
+    ++f;
     if (*f == '%') {
       sink.put("%", 1);
       ++f;
       continue;
     }
+    const FormatArg& arg = *args++;
+    // The report's commonest conversions, without width or precision.
+    if (*f == 'u') {
+      char buf[16];
+      char* const end = buf + sizeof buf;
+      const char* p = decimal_digits(arg.u, end);
+      sink.put(p, static_cast<std::size_t>(end - p));
+      ++f;
+      continue;
+    }
+    if (*f == 's') {
+      const char* text = arg.s == nullptr ? "(null)" : arg.s;
+      sink.copy(text, std::strlen(text));
+      ++f;
+      continue;
+    }
     Conversion conv;
     f = parse_conversion(f, conv);
-    const FormatArg& arg = *args++;
     switch (conv.letter) {
       case 'u':
       case 'x':

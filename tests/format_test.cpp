@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace tolvik {
@@ -81,6 +82,30 @@ TEST(Format, TruncatesToRoomAndKeepsTheNul) {
   out[0] = 'q';
   EXPECT_EQ(format_to(out, 0, "abc", args), 0U);
   EXPECT_EQ(out[0], 'q');
+}
+
+// Every room cuts the text where snprintf cuts it: inside literals, numbers
+// and texts alike, never writing past the room.
+TEST(Format, EveryRoomCutsLikeSnprintf) {
+  constexpr unsigned kBlocks = 4294967295U;
+  constexpr unsigned kCrc = 0xBEEFU;
+  const char* const flag = " multi-plane program and erase operations";
+  const FormatArg args[] = {FormatArg(kBlocks), FormatArg("MICRON"), FormatArg(kCrc), FormatArg(flag)};
+#define TOLVIK_CUT_FORMAT "Page/Block: %u [%s] 0x%04X%% %s\n"
+  char full[128];
+  const auto length = static_cast<std::size_t>(
+      std::snprintf(full, sizeof full, TOLVIK_CUT_FORMAT, kBlocks, "MICRON", kCrc, flag));
+  for (std::size_t room = 1; room <= length + 2; ++room) {
+    char out[128];
+    std::memset(out, '#', sizeof out);
+    const std::size_t n = format_to(out, room, TOLVIK_CUT_FORMAT, args);
+    char expected[128];
+    std::snprintf(expected, room, TOLVIK_CUT_FORMAT, kBlocks, "MICRON", kCrc, flag);
+    ASSERT_STREQ(out, expected) << "room " << room;
+    ASSERT_EQ(n, std::char_traits<char>::length(expected)) << "room " << room;
+    ASSERT_EQ(out[room], '#') << "wrote past room " << room;
+  }
+#undef TOLVIK_CUT_FORMAT
 }
 
 }  // namespace
