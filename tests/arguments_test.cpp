@@ -14,11 +14,9 @@ struct OptionsCase {
 };
 
 TEST(Arguments, SecondArgumentGivesSaveFlagAndLevel) {
+  // The common forms run end to end in cli_test.cpp; these are the odd ones.
   const OptionsCase cases[] = {
-      {nullptr, false, 2}, {"0", false, 0},  {"1", false, 1},   {"2", false, 2},     {"5", false, 5},
-      {"-1", false, -1},   {"x", false, 0},  {"t", true, 2},    {"T", true, 2},      {"1t", true, 1},
-      {"1T", true, 1},     {"0t", true, 0},  {"t1", true, 0},   {"tt", true, 0},     {" \t+7", false, 7},
-      {"", false, 0},      {"2 t", true, 2}, {"- 1", false, 0}, {"12x3", false, 12},
+      {" \t+7", false, 7}, {"", false, 0}, {"2 t", true, 2}, {"- 1", false, 0}, {"12x3", false, 12},
   };
   for (const OptionsCase& c : cases) {
     const Options options = parse_options(c.argument);

@@ -56,7 +56,9 @@ TEST(Command, SecondArgumentSelectsLevelAndSaving) {
     EXPECT_EQ(run.out, expected) << shown;
     EXPECT_EQ(run.status, 0) << shown;
     EXPECT_EQ(std::filesystem::exists(input + ".txt"), c.save) << shown;
-    if (c.save) EXPECT_EQ(read_file(input + ".txt"), "v0.17\n" + report) << shown;
+    if (c.save) {
+      EXPECT_EQ(read_file(input + ".txt"), "v0.17\n" + report) << shown;
+    }
   }
 }
 
@@ -146,17 +148,11 @@ TEST(Command, InputIsOnlyRead) {
   EXPECT_EQ(read_file(input), bytes);
 }
 
-}  // namespace
-}  // namespace tolvik::test
-
-namespace tolvik::test {
-namespace {
-
 // Start-up cost: no dynamic loader, no C++ runtime to load, no iostreams.
 TEST(Command, BinaryIsStaticAndFreeOfIostreams) {
   const std::string elf = read_file(TOLVIK_BINARY);
   ASSERT_GT(elf.size(), 64U);
-  ASSERT_EQ(elf.substr(0, 4), "\x7f" "ELF");
+  ASSERT_EQ(elf.substr(0, 4), "\177ELF");
   ASSERT_EQ(elf[4], 2) << "64-bit ELF expected";
   auto field = [&](std::size_t offset, std::size_t width) {
     std::uint64_t value = 0;

@@ -8,9 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 extern char** environ;
@@ -34,12 +35,11 @@ PageBuilder& PageBuilder::u8(std::size_t offset, std::uint32_t value) {
   return *this;
 }
 
-PageBuilder& PageBuilder::le16(std::size_t offset, std::uint32_t value) {
-  return u8(offset, value & 0xFF).u8(offset + 1, value >> 8 & 0xFF);
-}
-
-PageBuilder& PageBuilder::le32(std::size_t offset, std::uint32_t value) {
-  return le16(offset, value & 0xFFFF).le16(offset + 2, value >> 16);
+PageBuilder& PageBuilder::fields(std::initializer_list<Field> list) {
+  for (const Field& f : list) {
+    for (std::size_t i = 0; i < f.width; ++i) u8(f.offset + i, f.value >> 8 * i & 0xFF);
+  }
+  return *this;
 }
 
 PageBuilder& PageBuilder::text(std::size_t offset, const std::string& text) {
@@ -67,34 +67,24 @@ std::string decode(const ParamPage& page, int level) {
   return std::string(buffer, length);
 }
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    const std::size_t stop = end == std::string::npos ? text.size() : end + 1;
-    result.push_back(text.substr(start, stop - start));
-    start = stop;
+void expect_reports(std::initializer_list<ReportCase> cases) {
+  for (const ReportCase& c : cases) {
+    const bool absent = c.text.starts_with('!');
+    const std::string report = decode(c.page, c.level);
+    EXPECT_EQ(report.find(c.text.substr(absent ? 1 : 0)) == std::string::npos, absent) << c.what << "\n"
+                                                                                       << report;
   }
-  return result;
 }
 
 std::string read_file(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) throw std::runtime_error("cannot read " + path);
-  std::string content;
-  char chunk[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, n);
-  std::fclose(f);
-  return content;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void write_file(const std::string& path, const std::string& content) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) throw std::runtime_error("cannot write " + path);
-  std::fwrite(content.data(), 1, content.size(), f);
-  std::fclose(f);
+  std::ofstream out(path, std::ios::binary);
+  if (!(out << content)) throw std::runtime_error("cannot write " + path);
 }
 
 RunResult run_tolvik(const std::vector<std::string>& args) {

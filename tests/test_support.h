@@ -3,12 +3,20 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "decode/tolvik.h"
 
 namespace tolvik::test {
+
+// One little-endian field of a page: offset, width in bytes (1 to 4), value.
+struct Field {
+  std::size_t offset;
+  std::size_t width;
+  std::uint32_t value;
+};
 
 // A page image made for one test: signature first, then the fields the test
 // is about, then (optionally) a stored CRC that matches.
@@ -19,8 +27,9 @@ class PageBuilder {
   static PageBuilder from_file(const std::string& path);
 
   PageBuilder& u8(std::size_t offset, std::uint32_t value);
-  PageBuilder& le16(std::size_t offset, std::uint32_t value);
-  PageBuilder& le32(std::size_t offset, std::uint32_t value);
+  PageBuilder& fields(std::initializer_list<Field> list);
+  PageBuilder& le16(std::size_t offset, std::uint32_t value) { return fields({{offset, 2, value}}); }
+  PageBuilder& le32(std::size_t offset, std::uint32_t value) { return fields({{offset, 4, value}}); }
   // Copies the characters of text, without a NUL.
   PageBuilder& text(std::size_t offset, const std::string& text);
   PageBuilder& fill(std::size_t from, std::size_t to, std::uint8_t value);
@@ -39,8 +48,16 @@ class PageBuilder {
 // differs from the text in the buffer.
 std::string decode(const ParamPage& page, int level);
 
-// The lines of a text, each with its "\n".
-std::vector<std::string> lines(const std::string& text);
+// A page at a level and text its report must hold: consecutive lines, a
+// leading "\n" pinning the first to a line start. A leading '!' makes it text
+// the report must not hold.
+struct ReportCase {
+  const char* what;
+  PageBuilder page;
+  int level;
+  std::string text;
+};
+void expect_reports(std::initializer_list<ReportCase> cases);
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
