@@ -41,10 +41,14 @@ TEST(JedecFields, EdgesOfSingleFields) {
 
 // The longest report: the all-ones page with a ten-digit page size sum and
 // five ten-digit endurance figures instead of wrapped ones.
-TEST(JedecReport, WidestReportFitsItsBuffer) {
-  PageBuilder page = jesd().fill(4, kPageSize, 0xFF).le32(80, 0xFFFF0000).u8(210, 7);
-  for (std::size_t block = 211; block < 243; block += 8) page.u8(block + 5, 7);
-  EXPECT_EQ(decode(page, 2).size(), 2611U);
+// The longest reports found by the fuzz corpus's search; the bound the fuzz
+// target enforces and the report buffer's margin rest on these figures.
+TEST(Limits, LongestReportsOfEachLayout) {
+  PageBuilder jedec_page = jesd().fill(4, kPageSize, 0xFF).le32(80, 0xFFFF0000).u8(210, 7);
+  for (std::size_t block = 211; block < 243; block += 8) jedec_page.u8(block + 5, 7);
+  EXPECT_EQ(decode(jedec_page, 2).size(), 2611U);
+  EXPECT_EQ(decode(PageBuilder::from_file(kFuzzCorpus + "/longest.jedec.bin"), 2).size(), 2611U);
+  EXPECT_EQ(decode(PageBuilder::from_file(kFuzzCorpus + "/longest.onfi.bin"), 2).size(), 2737U);
 }
 
 }  // namespace

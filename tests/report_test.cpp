@@ -121,8 +121,8 @@ TEST(SharedLines, EnduranceBound) {
 TEST(SharedLines, CellTypesAtTheTableEnds) {
   const std::pair<std::uint32_t, const char*> cases[] = {
       {0, "Bit/Cell  : 0 ()\n"}, {5, "Bit/Cell  : 5 (PLC)\n"}, {6, "Bit/Cell  : 6 ()\n"}};
-  for (const auto& [value, line] : cases)
-    EXPECT_EQ(written(0, [&](Report& r) { report_cell_type(r, value); }), line);
+  for (const auto& c : cases)
+    EXPECT_EQ(written(0, [&](Report& r) { report_cell_type(r, c.first); }), c.second);
 }
 
 // Byte for byte and case-sensitive; nothing after the signature decides.

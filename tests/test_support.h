@@ -87,5 +87,6 @@ class TempDir {
 
 inline const std::string kSamples = TOLVIK_SAMPLES;
 inline const std::string kGolden = TOLVIK_GOLDEN;
+inline const std::string kFuzzCorpus = TOLVIK_FUZZ_CORPUS;
 
 }  // namespace tolvik::test
