@@ -1,5 +1,6 @@
 #include "format.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -68,12 +69,32 @@ const char* parse_conversion(const char* f, Conversion& conv) {
 
 // Digits of v, written backwards from the end of a buffer. The bases are
 // constants so that no division instruction is needed.
+// Two digits per division: the report's numbers run up to ten digits.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 char* decimal_digits(std::uint32_t v, char* end) {
   char* p = end;
-  do {
-    *--p = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
+  while (v >= 100) {
+    const std::uint32_t pair = v % 100;
+    v /= 100;
+    p -= 2;
+    p[0] = kDigitPairs[2 * pair];
+    p[1] = kDigitPairs[2 * pair + 1];
+  }
+  if (v >= 10) {
+    p -= 2;
+    p[0] = kDigitPairs[2 * v];
+    p[1] = kDigitPairs[2 * v + 1];
+  } else {
+    *--p = static_cast<char>('0' + v);
+  }
   return p;
 }
 
@@ -119,10 +140,17 @@ void put_unsigned(Sink& out, const Conversion& conv, std::uint32_t v) {
   put_padded(out, conv, p, static_cast<std::size_t>(end - p), conv.zero && !conv.has_precision);
 }
 
-void put_text(Sink& out, const Conversion& conv, const char* s) {
-  if (s == nullptr) s = "(null)";
-  std::size_t n = conv.has_precision ? strnlen(s, conv.precision) : std::strlen(s);
-  put_padded(out, conv, s, n, false);
+// A text's characters: its known length, or up to its NUL (glibc prints a
+// null pointer as "(null)").
+std::string_view text_of(const FormatArg& arg) {
+  if (arg.s == nullptr) return "(null)";
+  if (arg.n != FormatArg::kUnknownLength) return {arg.s, arg.n};
+  return arg.s;
+}
+
+void put_text(Sink& out, const Conversion& conv, std::string_view text) {
+  if (conv.has_precision && text.size() > conv.precision) text = text.substr(0, conv.precision);
+  put_padded(out, conv, text.data(), text.size(), false);
 }
 
 // Tenths of 0..6553.5, the report's capacitances: "%.1f" of v * 0.1 prints
@@ -161,10 +189,12 @@ void put_real(Sink& out, const Conversion& conv, double d) {
 
 }  // namespace
 
-std::size_t format_to(char* out, std::size_t room, const char* format, const FormatArg* args) {
+std::size_t format_to(char* out, std::size_t room, const char* format, const FormatArg* args,
+                      std::size_t lead) {
   if (room == 0) return 0;
   Sink sink{out, out + room - 1};
-  const char* f = format;
+  sink.copy(format, lead);
+  const char* f = format + lead;
   for (;;) {
     f = sink.put_until(f, '%');
     if (*f == '\0' || sink.at == sink.end) break;
@@ -185,8 +215,8 @@ std::size_t format_to(char* out, std::size_t room, const char* format, const For
       continue;
     }
     if (*f == 's') {
-      const char* text = arg.s == nullptr ? "(null)" : arg.s;
-      sink.copy(text, std::strlen(text));
+      const std::string_view text = text_of(arg);
+      sink.copy(text.data(), text.size());
       ++f;
       continue;
     }
@@ -199,7 +229,7 @@ std::size_t format_to(char* out, std::size_t room, const char* format, const For
         put_unsigned(sink, conv, arg.u);
         break;
       case 's':
-        put_text(sink, conv, arg.s);
+        put_text(sink, conv, text_of(arg));
         break;
       default:
         put_real(sink, conv, arg.f);

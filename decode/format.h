@@ -3,7 +3,7 @@
 // written into a bounded buffer.
 //
 // Accepted conversion specs: '%%', and '%' [flags '-' '0'] [width] ['.' precision]
-// followed by 's' (text), 'u' 'x' 'X' (unsigned, at most 32 bits) or 'f'
+// followed by 's' (text: a C string or a string_view), 'u' 'x' 'X' (unsigned, at most 32 bits) or 'f'
 // (double). Anything else in a format is a compile error, so every format
 // the decoders use behaves exactly as printf would with it.
 #pragma once
@@ -11,6 +11,7 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <type_traits>
 
 namespace tolvik {
@@ -20,12 +21,16 @@ struct FormatArg {
   Kind kind = Kind::Unsigned;
   std::uint32_t u = 0;
   const char* s = nullptr;
+  std::size_t n = kUnknownLength;  // length of s, when known without strlen
   double f = 0.0;
 
   constexpr FormatArg() = default;
   template <std::unsigned_integral T>
   requires(!std::same_as<T, bool> && sizeof(T) <= 4) constexpr FormatArg(T v) : kind(Kind::Unsigned), u(v) {}
   constexpr FormatArg(const char* v) : kind(Kind::Text), s(v) {}
+  constexpr FormatArg(std::string_view v) : kind(Kind::Text), s(v.data()), n(v.size()) {}
+
+  static constexpr std::size_t kUnknownLength = static_cast<std::size_t>(-1);
   constexpr FormatArg(double v) : kind(Kind::Real), f(v) {}
 };
 
@@ -41,7 +46,8 @@ consteval char arg_class() {
     return 'u';
   } else if constexpr (std::same_as<U, double>) {
     return 'f';
-  } else if constexpr (std::same_as<U, const char*> || std::same_as<U, char*>) {
+  } else if constexpr (std::same_as<U, const char*> || std::same_as<U, char*> ||
+                       std::same_as<U, std::string_view>) {
     return 's';
   } else {
     return '?';
@@ -87,14 +93,18 @@ consteval void check_format(const char* f, const char* classes, std::size_t coun
 }  // namespace detail
 
 // A format whose conversions were checked against Args when it was compiled.
+// It also knows how many characters come before its first '%' (usually a
+// whole label), so that formatting copies them without scanning.
 template <class... Args>
 struct BasicFormat {
   const char* text;
+  std::size_t lead = 0;
 
   template <std::size_t N>
   consteval BasicFormat(const char (&literal)[N]) : text(literal) {
     constexpr char classes[] = {detail::arg_class<Args>()..., '\0'};
     detail::check_format(literal, classes, sizeof...(Args));
+    while (literal[lead] != '\0' && literal[lead] != '%') ++lead;
   }
 };
 
@@ -103,7 +113,9 @@ template <class... Args>
 using Format = BasicFormat<std::type_identity_t<Args>...>;
 
 // Formats into out[0..room): at most room - 1 characters and a NUL (nothing
-// when room is 0). Returns the number of characters written.
-std::size_t format_to(char* out, std::size_t room, const char* format, const FormatArg* args);
+// when room is 0). Returns the number of characters written. lead: how many
+// characters of the format are known to come before its first '%'.
+std::size_t format_to(char* out, std::size_t room, const char* format, const FormatArg* args,
+                      std::size_t lead = 0);
 
 }  // namespace tolvik

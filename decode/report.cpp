@@ -6,10 +6,10 @@
 
 namespace tolvik {
 
-void report_append_args(Report& report, const char* format, const FormatArg* args) {
+void report_append_args(Report& report, const char* format, std::size_t lead, const FormatArg* args) {
   if (report.length >= report.buffer.size()) return;
-  report.length +=
-      format_to(report.buffer.data() + report.length, report.buffer.size() - report.length, format, args);
+  report.length += format_to(report.buffer.data() + report.length, report.buffer.size() - report.length,
+                             format, args, lead);
 }
 
 void report_flags(Report& report, std::uint32_t value, std::span<const FlagText> table) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "format.h"
 #include "tolvik.h"
@@ -25,7 +26,7 @@ constexpr bool report_shows(const Report& report, int min_level) {
   return min_level <= 0 || report.level >= min_level;
 }
 
-void report_append_args(Report& report, const char* format, const FormatArg* args);
+void report_append_args(Report& report, const char* format, std::size_t lead, const FormatArg* args);
 
 // The one way text enters a report: one printf-style piece, written only when
 // the report level reaches min_level.
@@ -33,14 +34,14 @@ template <class... Args>
 void report_append(Report& report, int min_level, Format<Args...> format, Args... args) {
   if (!report_shows(report, min_level)) return;
   const FormatArg packed[sizeof...(Args) + 1] = {FormatArg(args)...};
-  report_append_args(report, format.text, packed);
+  report_append_args(report, format.text, format.lead, packed);
 }
 
 // One named bit of a flag field: the line it writes and from which level.
 struct FlagText {
   std::uint8_t bit;
   std::uint8_t min_level;
-  const char* text;
+  std::string_view text;
 };
 
 // Tables are walked in order, so they must list bits in ascending order.

@@ -22,7 +22,7 @@ constexpr RevisionName kRevisionNames[] = {
 };
 
 // Feature bit 9 meant EZ NAND until revision 5.0 gave it to NV-LPDDR4.
-constexpr std::array<FlagText, 16> onfi_features(const char* bit9) {
+constexpr std::array<FlagText, 16> onfi_features(std::string_view bit9) {
   return {{
       {0, 1, " 16-bit data bus width\n"},
       {1, 2, " multiple LUN operations\n"},

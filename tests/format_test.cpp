@@ -53,6 +53,11 @@ TEST(Format, TextConversionsMatchPrintf) {
     EXPECT_LIKE_PRINTF("<%-5s>", s);
     EXPECT_LIKE_PRINTF("<%.2s>", s);
     EXPECT_LIKE_PRINTF("100%% %s", s);
+    // A string_view ends at its length, not at a NUL further on.
+    const std::string padded = std::string(s) + "tail";
+    const std::string_view view(padded.data(), std::strlen(s));
+    EXPECT_EQ(ours("<%s>", view), libc("<%s>", s));
+    EXPECT_EQ(ours("<%-6.3s|%5s>", view, view), libc("<%-6.3s|%5s>", s, s));
   }
 }
 
