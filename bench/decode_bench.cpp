@@ -1,4 +1,4 @@
-// decode_parameter_page on the longest pages of both layouts at levels 0, 1
+// decode_parameter_page on full pages (every flag set) of both layouts at levels 0, 1
 // and 2; pages/s is the figure to watch, report_chars the text per page.
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // The page the benchmarks decode: every byte the layout reads is 0xFF, so
-// every flag is set and every number is at its widest, with readable text
-// fields and a stored CRC that matches. It gives the longest reports.
+// every flag is set, with readable text fields and a stored CRC that
+// matches. Its reports are within 10% of the longest possible.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "format.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -67,9 +68,8 @@ const char* parse_conversion(const char* f, Conversion& conv) {
   return f + 1;
 }
 
-// Digits of v, written backwards from the end of a buffer. The bases are
-// constants so that no division instruction is needed.
-// Two digits per division: the report's numbers run up to ten digits.
+// Decimal digits of v, written backwards from the end of a buffer, two per
+// division by a constant: the report's numbers run up to ten digits.
 constexpr auto kDigitPairs = [] {
   std::array<char, 200> pairs{};
   for (std::size_t i = 0; i < 100; ++i) {
@@ -158,7 +158,7 @@ void put_text(Sink& out, const Conversion& conv, std::string_view text) {
 // v against the C library). Other values go to the C library itself.
 void put_real(Sink& out, const Conversion& conv, double d) {
   const unsigned precision = conv.has_precision ? conv.precision : 6;
-  if (precision == 1 && d >= 0.0 && d <= 6553.5) {
+  if (precision == 1 && !std::signbit(d) && d <= 6553.5) {
     const auto v = static_cast<std::uint32_t>(d * 10.0 + 0.5);
     if (static_cast<double>(v) * 0.1 == d) {
       char buf[16];

@@ -2,7 +2,7 @@
 // the report uses, checked against the argument types at compile time and
 // written into a bounded buffer.
 //
-// Accepted conversion specs: '%%', and '%' [flags '-' '0'] [width] ['.' precision]
+// Accepted conversions: '%%', and '%' [flags '-' '0'] [width] ['.' precision]
 // followed by 's' (text: a C string or a string_view), 'u' 'x' 'X' (unsigned, at most 32 bits) or 'f'
 // (double). Anything else in a format is a compile error, so every format
 // the decoders use behaves exactly as printf would with it.

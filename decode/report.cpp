@@ -28,6 +28,14 @@ void report_top_speed(Report& report, int min_level, std::uint32_t mask, SpeedTa
   }
 }
 
+void report_timing_mode_line(Report& report, Format<std::uint32_t> head, std::uint32_t mask,
+                             SpeedTable speeds, Format<const char*> unit) {
+  if (mask == 0) return;
+  report_append(report, 1, head, mask);
+  report_top_speed(report, 1, mask, speeds, unit);
+  report_append(report, 1, ")\n");
+}
+
 void report_size_sum(Report& report, int min_level,
                      Format<std::uint32_t, std::uint32_t, std::uint32_t> format, std::uint32_t data,
                      std::uint32_t spare) {

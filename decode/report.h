@@ -67,6 +67,11 @@ void report_top_speed(Report& report, int min_level, std::uint32_t mask, SpeedTa
 
 // Lines both layouts write alike.
 
+// A timing-mode family's line at level 1, only for a non-zero mask: the head
+// with the mask, the top speed, and ")" even when no speed is named.
+void report_timing_mode_line(Report& report, Format<std::uint32_t> head, std::uint32_t mask,
+                             SpeedTable speeds, Format<const char*> unit);
+
 // A size line of the form "total (data+spare)"; the total wraps at 32 bits.
 void report_size_sum(Report& report, int min_level,
                      Format<std::uint32_t, std::uint32_t, std::uint32_t> format, std::uint32_t data,

@@ -21,9 +21,6 @@ constexpr FlagText kDriverStrengthFlags[] = {
 
 static_assert(flags_ascending(kDriverStrengthFlags));
 
-// The closing CRC line belongs to revision 1.0 pages only.
-constexpr std::uint32_t kRevision10Bit = 2;
-
 // A block of all-zero bytes is unused, reserved bytes included.
 bool ecc_block_empty(const ParamPage& page, std::size_t block) {
   for (std::size_t i = 0; i < kEccBlockSize; ++i) {

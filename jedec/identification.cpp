@@ -8,9 +8,6 @@ namespace {
 
 using namespace jedec;
 
-constexpr std::uint32_t kRevision10Bit = 2;
-constexpr std::uint32_t kVendorSpecificBit = 1;
-
 // Only the interface lines (bits 5 and 6) show at level 1.
 constexpr FlagText kFeatureFlags[] = {
     {0, 2, " 16-bit data bus width\n"},

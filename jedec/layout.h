@@ -3,12 +3,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace tolvik::jedec {
 
 // Revision information and features block
-inline constexpr std::size_t kSignature = 0;           // "JESD"
-inline constexpr std::size_t kRevision = 4;            // 16 bits
+inline constexpr std::size_t kRevision = 4;  // 16 bits
+// Revision bits: 2 marks a revision 1.0 page (named, and closed by a CRC
+// line), 1 a vendor specific one.
+inline constexpr std::uint32_t kRevision10Bit = 2;
+inline constexpr std::uint32_t kVendorSpecificBit = 1;
 inline constexpr std::size_t kFeatures = 6;            // 16 bits
 inline constexpr std::size_t kOptionalCommands = 8;    // 24 bits
 inline constexpr std::size_t kSecondaryCommands = 11;  // 16 bits, only the low byte has bit names

@@ -32,22 +32,20 @@ constexpr FlagText kSyncDdrFeatureFlags[] = {
 
 static_assert(flags_ascending(kSyncDdrFeatureFlags));
 
-// A family's line: only for a non-zero mask, closed even without a speed.
-void report_modes(Report& report, Format<std::uint32_t> head, std::uint32_t mask, SpeedTable speeds) {
-  if (mask == 0) return;
-  report_append(report, 1, head, mask);
-  report_top_speed(report, 1, mask, speeds, "upto %s MHz");
-  report_append(report, 1, ")\n");
-}
-
 }  // namespace
 
 void report_jedec_timing_modes(const ParamPage& page, Report& report) {
-  report_modes(report, "Async     : 0x%x (", page_le16(page, kAsyncModes), kAsyncSpeeds);
-  report_modes(report, "ToggleDDR2: 0x%03x (", page_le16(page, kToggleDdr2Modes), kToggleDdr2Speeds);
-  report_modes(report, "Sync-DDR  : 0x%x (", page_le16(page, kSyncDdrModes), kSyncDdrSpeeds);
-  report_modes(report, "ToggleDDR3: 0x%03x (", page_le32(page, kToggleDdr3Modes), kToggleDdr34Speeds);
-  report_modes(report, "ToggleDDR4: 0x%03x (", page_le32(page, kToggleDdr4Modes), kToggleDdr34Speeds);
+  constexpr Format<const char*> kMhz = "upto %s MHz";
+  const std::uint32_t async = page_le16(page, kAsyncModes);
+  const std::uint32_t toggle_ddr2 = page_le16(page, kToggleDdr2Modes);
+  const std::uint32_t sync_ddr = page_le16(page, kSyncDdrModes);
+  const std::uint32_t toggle_ddr3 = page_le32(page, kToggleDdr3Modes);
+  const std::uint32_t toggle_ddr4 = page_le32(page, kToggleDdr4Modes);
+  report_timing_mode_line(report, "Async     : 0x%x (", async, kAsyncSpeeds, kMhz);
+  report_timing_mode_line(report, "ToggleDDR2: 0x%03x (", toggle_ddr2, kToggleDdr2Speeds, kMhz);
+  report_timing_mode_line(report, "Sync-DDR  : 0x%x (", sync_ddr, kSyncDdrSpeeds, kMhz);
+  report_timing_mode_line(report, "ToggleDDR3: 0x%03x (", toggle_ddr3, kToggleDdr34Speeds, kMhz);
+  report_timing_mode_line(report, "ToggleDDR4: 0x%03x (", toggle_ddr4, kToggleDdr34Speeds, kMhz);
 
   const std::uint32_t features = page_u8(page, kSyncDdrFeatures);
   if (features != 0) {

@@ -5,6 +5,7 @@
 #include "onfi/onfi.h"
 
 namespace tolvik {
+
 using namespace onfi;
 
 void report_onfi_electrical(const ParamPage& page, Report& report, std::uint16_t computed_crc) {

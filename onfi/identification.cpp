@@ -84,9 +84,9 @@ constexpr FlagText kTrainingCommands2Flags[] = {
     {0, 2, " supports Write Duty Cycle Adjustment Training (WDCA)\n"},
 };
 
-static_assert(flags_ascending(kFeatureFlags) && flags_ascending(kOptionalCommandsFlags) &&
-              flags_ascending(kJtgCommandsFlags) && flags_ascending(kTrainingCommandsFlags) &&
-              flags_ascending(kTrainingCommands2Flags));
+static_assert(flags_ascending(kFeatureFlags) && flags_ascending(kFeatureFlagsRev50) &&
+              flags_ascending(kOptionalCommandsFlags) && flags_ascending(kJtgCommandsFlags) &&
+              flags_ascending(kTrainingCommandsFlags) && flags_ascending(kTrainingCommands2Flags));
 
 const char* revision_name(std::uint32_t revision) {
   for (const RevisionName& name : kRevisionNames) {

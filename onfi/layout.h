@@ -8,7 +8,6 @@
 namespace tolvik::onfi {
 
 // Revision information and features block
-inline constexpr std::size_t kSignature = 0;           // "ONFI"
 inline constexpr std::size_t kRevision = 4;            // 16 bits, one bit per revision
 inline constexpr std::size_t kFeatures = 6;            // 16 bits
 inline constexpr std::size_t kOptionalCommands = 8;    // 16 bits

@@ -27,14 +27,6 @@ static_assert(std::size(kAsyncSpeeds) == 6 && std::size(kNvDdrSpeeds) == 6 &&
               std::size(kNvDdr2Speeds) == 11 && std::size(kNvDdr3Speeds) == 20 &&
               std::size(kNvLpddr4Speeds) == 20);
 
-void report_family(Report& report, Format<std::uint32_t> head, std::uint32_t mask, SpeedTable speeds,
-                   Format<const char*> unit) {
-  if (mask == 0) return;
-  report_append(report, 1, head, mask);
-  report_top_speed(report, 1, mask, speeds, unit);
-  report_append(report, 1, ")\n");
-}
-
 }  // namespace
 
 void report_onfi_timing_modes(const ParamPage& page, Report& report) {
@@ -49,11 +41,11 @@ void report_onfi_timing_modes(const ParamPage& page, Report& report) {
   if (late_revision) nv_ddr3 |= page_le16(page, kNvDdr3ModesHigh) << 16;
   const std::uint32_t nv_lpddr4 = page_u8(page, kNvLpddr4ModesHigh) << 16 | page_le16(page, kNvLpddr4Modes);
 
-  report_family(report, "Async     : 0x%03x (", async, kAsyncSpeeds, "upto %s MHz");
-  report_family(report, "NV-DDR    : 0x%03x (", nv_ddr, kNvDdrSpeeds, "upto %s MT");
-  report_family(report, "NV-DDR2   : 0x%03x (", nv_ddr2, kNvDdr2Speeds, "upto %s MT");
-  report_family(report, "NV-DDR3   : 0x%03x (", nv_ddr3, kNvDdr3Speeds, "upto %s MT");
-  report_family(report, "NV-LPDDR4 : 0x%03x (", nv_lpddr4, kNvLpddr4Speeds, "upto %s MT");
+  report_timing_mode_line(report, "Async     : 0x%03x (", async, kAsyncSpeeds, "upto %s MHz");
+  report_timing_mode_line(report, "NV-DDR    : 0x%03x (", nv_ddr, kNvDdrSpeeds, "upto %s MT");
+  report_timing_mode_line(report, "NV-DDR2   : 0x%03x (", nv_ddr2, kNvDdr2Speeds, "upto %s MT");
+  report_timing_mode_line(report, "NV-DDR3   : 0x%03x (", nv_ddr3, kNvDdr3Speeds, "upto %s MT");
+  report_timing_mode_line(report, "NV-LPDDR4 : 0x%03x (", nv_lpddr4, kNvLpddr4Speeds, "upto %s MT");
 }
 
 }  // namespace tolvik

@@ -69,7 +69,7 @@ TEST(Format, TenthsMatchPrintfForEverySixteenBitValue) {
 }
 
 TEST(Format, OtherRealsMatchPrintf) {
-  for (const double d : {-0.05, 0.05, 0.25, 1e300, -3.75, 6553.6, 1.0 / 3}) {
+  for (const double d : {-0.05, -0.0, 0.05, 0.25, 1e300, -3.75, 6553.6, 1.0 / 3}) {
     EXPECT_LIKE_PRINTF("%.1f", d);
     EXPECT_LIKE_PRINTF("%f", d);
     EXPECT_LIKE_PRINTF("[%08.2f]", d);

@@ -20,6 +20,10 @@ fail() {
   exit 1
 }
 
+for tool in groff pkg-config; do
+  command -v "$tool" >/dev/null || fail "$tool is needed (apt-get install groff-base pkg-config)"
+done
+
 "$cmake" --install "$build" --prefix "$work/staged" >"$work/install.log"
 mv "$work/staged" "$work/prefix"
 prefix=$work/prefix
