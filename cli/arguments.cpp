@@ -29,4 +29,89 @@ Options parse_options(const char* argument) {
   return options;
 }
 
+const OptionSpec kOptionSpecs[5] = {
+    {'a', "all",
+     "read the whole dump (up to 1 MiB): check every copy of the page, decode a good one or their "
+     "majority, the extended parameter page and the device's size"},
+    {'x', "hex", "the input is a hex listing (xxd, hexdump, od, bare hex, a C array), up to 4 MiB"},
+    {'j', "json", "print one JSON document with every field instead of the report"},
+    {'h', "help", "print this help and exit"},
+    {'V', "version", "print the version and exit"},
+};
+
+namespace {
+
+// Sets what option letter asks for; false for a letter that is no option.
+bool apply(char letter, CommandLine& line) {
+  switch (letter) {
+    case 'a':
+      line.all = true;
+      return true;
+    case 'x':
+      line.hex = true;
+      return true;
+    case 'j':
+      line.json = true;
+      return true;
+    case 'h':
+      line.action = Action::Help;
+      return true;
+    case 'V':
+      line.action = Action::Version;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The letter of a long option, or 0.
+char letter_of(std::string_view name) {
+  for (const OptionSpec& spec : kOptionSpecs) {
+    if (spec.name == name) return spec.letter;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool is_standard_input(const char* file) { return std::strcmp(file, "-") == 0; }
+
+CommandLine parse_command_line(int argc, const char* const* argv) {
+  CommandLine line;
+  int i = 1;
+  for (; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") {
+      ++i;
+      break;
+    }
+    if (!arg.starts_with('-') || arg == "-") break;
+    bool known = true;
+    if (arg.starts_with("--")) {
+      const char letter = letter_of(arg.substr(2));
+      known = letter != 0 && apply(letter, line);
+    } else {
+      // A bundle is read letter by letter too: "-hq" is help, "-qh" unknown.
+      for (const char letter : arg.substr(1)) {
+        known = apply(letter, line);
+        if (!known || line.action != Action::Run) break;
+      }
+    }
+    if (!known) {
+      line.action = Action::Unknown;
+      line.unknown = argv[i];
+    }
+    if (line.action != Action::Run) return line;
+  }
+  if (i >= argc) {
+    line.action = Action::Usage;
+    return line;
+  }
+  line.file = argv[i];
+  line.level_argument = i + 1 < argc ? argv[i + 1] : nullptr;
+  line.options = parse_options(line.level_argument);
+  if (line.json && line.options.save) line.action = Action::SaveWithJson;
+  return line;
+}
+
 }  // namespace tolvik::cli

@@ -1,7 +1,10 @@
-// The optional second argument: a report level and/or the save flag.
+// The command line: options before the file argument, then the file, then
+// the optional level argument (a report level and/or the save flag).
 #pragma once
 
-#include "decode/tolvik.h"
+#include <string_view>
+
+#include "tolvik.h"
 
 namespace tolvik::cli {
 
@@ -18,5 +21,43 @@ Options parse_options(const char* argument);
 // atoi's reading (leading white space, a sign, digits up to the first other
 // character, 0 without digits), clamped to the int range.
 int parse_level(const char* text);
+
+// What the command line asks for.
+enum class Action {
+  Run,           // decode the file
+  Usage,         // no file argument
+  Help,          // -h, --help
+  Version,       // -V, --version
+  Unknown,       // an argument before the file that is no option
+  SaveWithJson,  // a save flag in the level argument together with --json
+};
+
+struct CommandLine {
+  Action action = Action::Run;
+  bool all = false;               // -a: the whole dump
+  bool hex = false;               // -x: the input is a hex listing
+  bool json = false;              // -j: one JSON document instead of the report
+  const char* file = nullptr;     // "-" is standard input
+  const char* unknown = nullptr;  // the argument that is no option
+  const char* level_argument = nullptr;
+  Options options;
+};
+
+// One option: its letter, its long name and the line --help gives it.
+struct OptionSpec {
+  char letter;
+  std::string_view name;
+  std::string_view help;
+};
+extern const OptionSpec kOptionSpecs[5];
+
+// Options are read left to right up to the file argument, "--" or "-"; the
+// first that ends the run (help, version, an unknown one) decides. Short
+// options may be bundled ("-ax").
+CommandLine parse_command_line(int argc, const char* const* argv);
+
+// The report file of an input: its name with ".txt" appended, or stdin.txt
+// in the current folder for standard input.
+bool is_standard_input(const char* file);
 
 }  // namespace tolvik::cli

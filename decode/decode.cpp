@@ -1,14 +1,15 @@
 #include <array>
 #include <cstring>
 
+#include "decode/decode.h"
+#include "decode/page.h"
+#include "decode/report.h"
 #include "jedec/jedec.h"
 #include "onfi/onfi.h"
-#include "page.h"
-#include "report.h"
 #include "tolvik.h"
 
 namespace tolvik {
-
+namespace detail {
 namespace {
 
 // kCrcTables[0][x]: the register after shifting the top byte x through;
@@ -41,13 +42,14 @@ constexpr CrcTables make_crc_tables() {
 constexpr CrcTables kCrcTables = make_crc_tables();
 
 }  // namespace
+}  // namespace detail
 
 std::uint16_t crc16_param_page(const std::uint8_t* bytes, std::size_t count, std::uint16_t initial) {
-  const auto& t = kCrcTables;
+  const auto& t = detail::kCrcTables;
   std::uint32_t crc = initial;
   std::size_t i = 0;
   // The 16-bit register folds into the first two bytes of each block.
-  for (; i + kCrcSlices <= count; i += kCrcSlices) {
+  for (; i + detail::kCrcSlices <= count; i += detail::kCrcSlices) {
     const std::uint8_t* b = bytes + i;
     crc =
         static_cast<std::uint32_t>(t[7][(crc >> 8 ^ b[0]) & 0xFFU] ^ t[6][(crc ^ b[1]) & 0xFFU] ^ t[5][b[2]] ^
@@ -59,15 +61,64 @@ std::uint16_t crc16_param_page(const std::uint8_t* bytes, std::size_t count, std
   return static_cast<std::uint16_t>(crc);
 }
 
-std::size_t decode_parameter_page(const ParamPage& page, std::span<char> buffer, int level) {
-  Report report{buffer, 0, level};
+const char* version() noexcept { return kVersion; }
+
+namespace detail {
+
+PageCheck check_page(const ParamPage& page) {
+  PageCheck check;
   if (std::memcmp(page.bytes, "JESD", 4) == 0) {
-    return decode_jedec_page(page, crc16_param_page(page.bytes, kJedecCrcCovered, kParamPageCrcSeed), report);
+    check.layout = Layout::Jedec;
+    check.stored = static_cast<std::uint16_t>(page_le16(page, kJedecCrcCovered));
+    check.computed = crc16_param_page(page.bytes, kJedecCrcCovered, kParamPageCrcSeed);
+  } else if (std::memcmp(page.bytes, "ONFI", 4) == 0) {
+    check.layout = Layout::Onfi;
+    check.stored = static_cast<std::uint16_t>(page_le16(page, kOnfiCrcCovered));
+    check.computed = crc16_param_page(page.bytes, kOnfiCrcCovered, kParamPageCrcSeed);
   }
-  if (std::memcmp(page.bytes, "ONFI", 4) == 0) {
-    return decode_onfi_page(page, crc16_param_page(page.bytes, kOnfiCrcCovered, kParamPageCrcSeed), report);
+  return check;
+}
+
+void report_page(const ParamPage& page, const PageCheck& check, Report& report) {
+  switch (check.layout) {
+    case Layout::Jedec:
+      decode_jedec_page(page, check.computed, report);
+      break;
+    case Layout::Onfi:
+      decode_onfi_page(page, check.computed, report);
+      break;
+    case Layout::None:
+      break;
   }
-  return 0;
+}
+
+DecodeResult report_result(const Report& report, const PageCheck& check) {
+  DecodeResult result;
+  result.length = report.length;
+  result.needed = report.needed;
+  result.layout = check.layout;
+  result.stored_crc = check.stored;
+  result.computed_crc = check.computed;
+  result.crc_ok = check.layout != Layout::None && check.stored == check.computed;
+  result.verified = result.crc_ok;
+  return result;
+}
+
+}  // namespace detail
+
+DecodeResult decode_page(const ParamPage& page, std::span<char> buffer, int level, Output output) {
+  using namespace detail;
+  Report report{buffer, 0, level, output};
+  const PageCheck check = check_page(page);
+  report_object_begin(report, "");
+  report_json_text(report, "version", kVersion);
+  report_page(page, check, report);
+  report_object_end(report);
+  return report_result(report, check);
+}
+
+std::size_t decode_parameter_page(const ParamPage& page, std::span<char> buffer, int level) {
+  return decode_page(page, buffer, level, Output::Text).length;
 }
 
 }  // namespace tolvik

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace tolvik {
+namespace tolvik::detail {
 namespace {
 
 // Bounded writer: keeps one byte for the NUL and drops what does not fit.
@@ -14,16 +14,23 @@ namespace {
 struct Sink {
   char* at;
   char* end;
+  std::size_t dropped = 0;  // characters that did not fit, so the caller learns the whole length
 
   void put(const char* text, std::size_t n) {
     const auto room = static_cast<std::size_t>(end - at);
-    if (n > room) n = room;
+    if (n > room) {
+      dropped += n - room;
+      n = room;
+    }
     for (std::size_t i = 0; i < n; ++i) at[i] = text[i];
     at += n;
   }
   void fill(char c, std::size_t n) {
     const auto room = static_cast<std::size_t>(end - at);
-    if (n > room) n = room;
+    if (n > room) {
+      dropped += n - room;
+      n = room;
+    }
     for (std::size_t i = 0; i < n; ++i) at[i] = c;
     at += n;
   }
@@ -31,7 +38,11 @@ struct Sink {
   // library.
   void copy(const char* text, std::size_t n) {
     const auto room = static_cast<std::size_t>(end - at);
-    if (n > room) n = room;
+    if (n > room) {
+      dropped += n - room;
+      n = room;
+    }
+    if (n == 0) return;
     std::memcpy(at, text, n);
     at += n;
   }
@@ -39,6 +50,7 @@ struct Sink {
   // where it stopped in text.
   const char* put_until(const char* text, char stop) {
     while (*text != stop && *text != '\0' && at != end) *at++ = *text++;
+    for (; *text != stop && *text != '\0'; ++text) ++dropped;
     return text;
   }
 };
@@ -190,14 +202,14 @@ void put_real(Sink& out, const Conversion& conv, double d) {
 }  // namespace
 
 std::size_t format_to(char* out, std::size_t room, const char* format, const FormatArg* args,
-                      std::size_t lead) {
-  if (room == 0) return 0;
-  Sink sink{out, out + room - 1};
+                      std::size_t lead, std::size_t* needed) {
+  // Without room the sink takes nothing and only counts.
+  Sink sink{out, room == 0 ? out : out + room - 1};
   sink.copy(format, lead);
   const char* f = format + lead;
   for (;;) {
     f = sink.put_until(f, '%');
-    if (*f == '\0' || sink.at == sink.end) break;
+    if (*f == '\0') break;
     ++f;
     if (*f == '%') {
       sink.put("%", 1);
@@ -236,8 +248,10 @@ std::size_t format_to(char* out, std::size_t room, const char* format, const For
         break;
     }
   }
-  *sink.at = '\0';
-  return static_cast<std::size_t>(sink.at - out);
+  if (room != 0) *sink.at = '\0';
+  const auto written = static_cast<std::size_t>(sink.at - out);
+  if (needed != nullptr) *needed = written + sink.dropped;
+  return written;
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

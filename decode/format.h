@@ -14,7 +14,7 @@
 #include <string_view>
 #include <type_traits>
 
-namespace tolvik {
+namespace tolvik::detail {
 
 struct FormatArg {
   enum class Kind : std::uint8_t { Unsigned, Text, Real };
@@ -34,7 +34,7 @@ struct FormatArg {
   constexpr FormatArg(double v) : kind(Kind::Real), f(v) {}
 };
 
-namespace detail {
+namespace format_check {
 
 // The conversion letter class an argument type may feed: 'u', 's' or 'f'.
 template <class T>
@@ -90,7 +90,7 @@ consteval void check_format(const char* f, const char* classes, std::size_t coun
   if (used != count) format_does_not_match_arguments();
 }
 
-}  // namespace detail
+}  // namespace format_check
 
 // A format whose conversions were checked against Args when it was compiled.
 // It also knows how many characters come before its first '%' (usually a
@@ -102,8 +102,8 @@ struct BasicFormat {
 
   template <std::size_t N>
   consteval BasicFormat(const char (&literal)[N]) : text(literal) {
-    constexpr char classes[] = {detail::arg_class<Args>()..., '\0'};
-    detail::check_format(literal, classes, sizeof...(Args));
+    constexpr char classes[] = {format_check::arg_class<Args>()..., '\0'};
+    format_check::check_format(literal, classes, sizeof...(Args));
     while (literal[lead] != '\0' && literal[lead] != '%') ++lead;
   }
 };
@@ -113,9 +113,10 @@ template <class... Args>
 using Format = BasicFormat<std::type_identity_t<Args>...>;
 
 // Formats into out[0..room): at most room - 1 characters and a NUL (nothing
-// when room is 0). Returns the number of characters written. lead: how many
+// when room is 0). Returns the number of characters written; *needed, when
+// given, gets the length of the whole text, cut or not. lead: how many
 // characters of the format are known to come before its first '%'.
 std::size_t format_to(char* out, std::size_t room, const char* format, const FormatArg* args,
-                      std::size_t lead = 0);
+                      std::size_t lead = 0, std::size_t* needed = nullptr);
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

@@ -7,7 +7,7 @@
 
 #include "tolvik.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 
 constexpr std::uint32_t page_u8(const ParamPage& page, std::size_t offset) {
   return offset < kPageSize ? page.bytes[offset] : 0U;
@@ -57,4 +57,4 @@ constexpr const char* crc_marker(std::uint32_t stored, std::uint16_t computed) {
   return stored == computed ? "" : "*";
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

@@ -1,21 +1,175 @@
 #include "report.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "page.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 
 void report_append_args(Report& report, const char* format, std::size_t lead, const FormatArg* args) {
-  if (report.length >= report.buffer.size()) return;
-  report.length += format_to(report.buffer.data() + report.length, report.buffer.size() - report.length,
-                             format, args, lead);
+  const std::size_t room = report.length < report.buffer.size() ? report.buffer.size() - report.length : 0;
+  std::size_t needed = 0;
+  report.length += format_to(room == 0 ? nullptr : report.buffer.data() + report.length, room, format, args,
+                             lead, &needed);
+  report.needed += needed;
+}
+
+namespace {
+
+// Raw text into the report, bounded like every append.
+void put_raw(Report& report, std::string_view text) {
+  const std::size_t room = report.length < report.buffer.size() ? report.buffer.size() - report.length : 0;
+  const std::size_t n = room == 0 ? 0 : std::min(text.size(), room - 1);
+  for (std::size_t i = 0; i < n; ++i) report.buffer[report.length + i] = text[i];
+  report.length += n;
+  if (room != 0) report.buffer[report.length] = '\0';
+  report.needed += text.size();
+}
+
+// The separator and key in front of a member (or, nameless, an element).
+void json_key(Report& report, std::string_view name) {
+  if (report.json_comma) put_raw(report, ",");
+  report.json_comma = true;
+  if (name.empty()) return;
+  report_json_string(report, name);
+  put_raw(report, ":");
+}
+
+}  // namespace
+
+void report_json_string(Report& report, std::string_view bytes) {
+  constexpr char kHex[] = "0123456789abcdef";
+  put_raw(report, "\"");
+  std::size_t plain = 0;  // start of the run of bytes that stand as themselves
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x20 && c <= 0x7E && c != '"' && c != '\\') continue;
+    put_raw(report, bytes.substr(plain, i - plain));
+    if (c == '"' || c == '\\') {
+      const char escaped[2] = {'\\', static_cast<char>(c)};
+      put_raw(report, {escaped, 2});
+    } else {
+      const char escaped[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xFU]};
+      put_raw(report, {escaped, 6});
+    }
+    plain = i + 1;
+  }
+  put_raw(report, bytes.substr(plain));
+  put_raw(report, "\"");
+}
+
+void report_json_members(Report& report, const std::string_view* names, const FormatArg* args,
+                         std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (names[i].empty()) continue;
+    json_key(report, names[i]);
+    const FormatArg& arg = args[i];
+    switch (arg.kind) {
+      case FormatArg::Kind::Unsigned:
+        report_append_args(report, "%u", 0, &arg);
+        break;
+      case FormatArg::Kind::Real:
+        report_append_args(report, "%.1f", 0, &arg);
+        break;
+      case FormatArg::Kind::Text:
+        report_json_string(report, arg.n != FormatArg::kUnknownLength ? std::string_view(arg.s, arg.n)
+                                   : arg.s != nullptr                 ? std::string_view(arg.s)
+                                                                      : std::string_view());
+        break;
+    }
+  }
+}
+
+void report_object_begin(Report& report, std::string_view name) {
+  if (!report_is_json(report)) return;
+  json_key(report, name);
+  put_raw(report, "{");
+  report.json_comma = false;
+}
+
+void report_object_end(Report& report) {
+  if (!report_is_json(report)) return;
+  put_raw(report, "}");
+  report.json_comma = true;
+}
+
+void report_array_begin(Report& report, std::string_view name) {
+  if (!report_is_json(report)) return;
+  json_key(report, name);
+  put_raw(report, "[");
+  report.json_comma = false;
+}
+
+void report_array_end(Report& report) {
+  if (!report_is_json(report)) return;
+  put_raw(report, "]");
+  report.json_comma = true;
+}
+
+void report_json_null(Report& report, std::string_view name) {
+  if (!report_is_json(report)) return;
+  json_key(report, name);
+  put_raw(report, "null");
+}
+
+void report_json_text(Report& report, std::string_view name, std::string_view text) {
+  if (!report_is_json(report)) return;
+  json_key(report, name);
+  report_json_string(report, text);
+}
+
+void report_json_number(Report& report, std::string_view name, std::uint64_t value) {
+  if (!report_is_json(report)) return;
+  json_key(report, name);
+  char digits[24];
+  char* p = digits + sizeof digits;
+  do {
+    *--p = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  put_raw(report, {p, static_cast<std::size_t>(digits + sizeof digits - p)});
+}
+
+void report_json_bool(Report& report, std::string_view name, bool value) {
+  if (!report_is_json(report)) return;
+  json_key(report, name);
+  put_raw(report, value ? "true" : "false");
 }
 
 void report_flags(Report& report, std::uint32_t value, std::span<const FlagText> table) {
   for (const FlagText& flag : table) {
     if ((value >> flag.bit & 1U) != 0) report_append(report, flag.min_level, "%s", flag.text);
   }
+}
+
+namespace {
+
+// A flag text as the JSON document names it: without the leading blank and
+// the line end.
+std::string_view flag_name(std::string_view text) {
+  if (text.starts_with(' ')) text.remove_prefix(1);
+  if (text.ends_with('\n')) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+void report_flag_field(Report& report, int min_level, std::string_view name, Format<std::uint32_t> head,
+                       std::uint32_t value, std::span<const FlagText> table) {
+  if (!report_is_json(report)) {
+    report_append(report, min_level, head, value);
+    report_flags(report, value, table);
+    return;
+  }
+  report_object_begin(report, name);
+  report_json_number(report, "value", value);
+  report_array_begin(report, "set");
+  for (const FlagText& flag : table) {
+    if ((value >> flag.bit & 1U) != 0) report_json_text(report, "", flag_name(flag.text));
+  }
+  report_array_end(report);
+  report_object_end(report);
 }
 
 void report_top_speed(Report& report, int min_level, std::uint32_t mask, SpeedTable speeds,
@@ -28,8 +182,23 @@ void report_top_speed(Report& report, int min_level, std::uint32_t mask, SpeedTa
   }
 }
 
-void report_timing_mode_line(Report& report, Format<std::uint32_t> head, std::uint32_t mask,
-                             SpeedTable speeds, Format<const char*> unit) {
+void report_timing_mode_line(Report& report, std::string_view name, Format<std::uint32_t> head,
+                             std::uint32_t mask, SpeedTable speeds, Format<const char*> unit) {
+  if (report_is_json(report)) {
+    // The top speed as the text names it, through a scratch text report.
+    char speed[32] = "";
+    Report text{speed};
+    report_top_speed(text, 1, mask, speeds, unit);
+    report_object_begin(report, name);
+    report_json_number(report, "value", mask);
+    if (text.length == 0) {
+      report_json_null(report, "top_speed");
+    } else {
+      report_json_text(report, "top_speed", {speed, text.length});
+    }
+    report_object_end(report);
+    return;
+  }
   if (mask == 0) return;
   report_append(report, 1, head, mask);
   report_top_speed(report, 1, mask, speeds, unit);
@@ -75,4 +244,4 @@ void report_crc_line(Report& report, int min_level, std::uint32_t stored, std::u
                 stored == computed ? " - Ok\n" : " - Wrong\n");
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

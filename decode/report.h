@@ -2,6 +2,7 @@
 // cursor, level gating, report_append, flag tables and top-speed lookup.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -10,7 +11,7 @@
 #include "format.h"
 #include "tolvik.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 
 // The caller's buffer and the cursor into it. The text is NUL-terminated
 // after every append; nothing is ever written past buffer.size().
@@ -18,7 +19,14 @@ struct Report {
   std::span<char> buffer;
   std::size_t length = 0;
   int level = kDefaultLevel;
+  Output output = Output::Text;
+  // The whole report's length, counting what did not fit.
+  std::size_t needed = 0;
+  // JSON: a member or element stands before the next one at this depth.
+  bool json_comma = false;
 };
+
+constexpr bool report_is_json(const Report& report) { return report.output == Output::Json; }
 
 // Minimum level 0 is written at any level, negative ones included; 1 and 2
 // need a report level at least that high.
@@ -28,14 +36,62 @@ constexpr bool report_shows(const Report& report, int min_level) {
 
 void report_append_args(Report& report, const char* format, std::size_t lead, const FormatArg* args);
 
-// The one way text enters a report: one printf-style piece, written only when
-// the report level reaches min_level.
+// A piece of text that only the text report has (a heading, a closing
+// bracket): written only when the report level reaches min_level, and
+// nothing in JSON. Fields go through report_field instead.
 template <class... Args>
 void report_append(Report& report, int min_level, Format<Args...> format, Args... args) {
-  if (!report_shows(report, min_level)) return;
+  if (report_is_json(report) || !report_shows(report, min_level)) return;
   const FormatArg packed[sizeof...(Args) + 1] = {FormatArg(args)...};
   report_append_args(report, format.text, format.lead, packed);
 }
+
+// JSON names of a line's values, one per format argument in order; an empty
+// name leaves that value out of the document.
+template <std::size_t N>
+using FieldNames = std::array<std::string_view, N>;
+
+void report_json_members(Report& report, const std::string_view* names, const FormatArg* args,
+                         std::size_t count);
+
+// One report line and its values, declared once: the text report writes the
+// line (from min_level), the JSON document one member per named value
+// (always). Numbers become JSON numbers, texts JSON strings, reals the
+// printf "%.1f" figure.
+template <class... Args>
+void report_field(Report& report, int min_level, const FieldNames<sizeof...(Args)>& names,
+                  Format<Args...> format, Args... args) {
+  const FormatArg packed[sizeof...(Args) + 1] = {FormatArg(args)...};
+  if (report_is_json(report)) {
+    report_json_members(report, names.data(), packed, sizeof...(Args));
+  } else if (report_shows(report, min_level)) {
+    report_append_args(report, format.text, format.lead, packed);
+  }
+}
+
+// The common one-value line.
+template <class T>
+void report_field(Report& report, int min_level, std::string_view name, Format<T> format, T value) {
+  report_field<T>(report, min_level, FieldNames<1>{name}, format, value);
+}
+
+// JSON structure; nothing in the text report. An empty name opens an array
+// element.
+void report_object_begin(Report& report, std::string_view name);
+void report_object_end(Report& report);
+void report_array_begin(Report& report, std::string_view name);
+void report_array_end(Report& report);
+// A member whose value is null.
+void report_json_null(Report& report, std::string_view name);
+// A member (or, with an empty name, an element) holding a JSON string, a
+// number or a boolean.
+void report_json_text(Report& report, std::string_view name, std::string_view text);
+void report_json_number(Report& report, std::string_view name, std::uint64_t value);
+void report_json_bool(Report& report, std::string_view name, bool value);
+// A JSON string of any bytes: 0x20-0x7E as themselves but '"' and '\\',
+// which are escaped, and every other byte as \u00XX. Goes straight into the
+// report, whatever its output.
+void report_json_string(Report& report, std::string_view bytes);
 
 // One named bit of a flag field: the line it writes and from which level.
 struct FlagText {
@@ -55,6 +111,11 @@ constexpr bool flags_ascending(std::span<const FlagText> table) {
 // One line per set bit that the table names, in ascending bit order.
 void report_flags(Report& report, std::uint32_t value, std::span<const FlagText> table);
 
+// A flag word: its value line from min_level, then report_flags. In JSON the
+// member {"value": n, "set": [texts of the named bits set]}.
+void report_flag_field(Report& report, int min_level, std::string_view name, Format<std::uint32_t> head,
+                       std::uint32_t value, std::span<const FlagText> table);
+
 // Speed texts of a timing-mode family, indexed by mode bit; the last row is
 // the family's top bit.
 using SpeedTable = std::span<const char* const>;
@@ -68,9 +129,10 @@ void report_top_speed(Report& report, int min_level, std::uint32_t mask, SpeedTa
 // Lines both layouts write alike.
 
 // A timing-mode family's line at level 1, only for a non-zero mask: the head
-// with the mask, the top speed, and ")" even when no speed is named.
-void report_timing_mode_line(Report& report, Format<std::uint32_t> head, std::uint32_t mask,
-                             SpeedTable speeds, Format<const char*> unit);
+// with the mask, the top speed, and ")" even when no speed is named. In JSON
+// the member {"value": mask, "top_speed": text or null}.
+void report_timing_mode_line(Report& report, std::string_view name, Format<std::uint32_t> head,
+                             std::uint32_t mask, SpeedTable speeds, Format<const char*> unit);
 
 // A size line of the form "total (data+spare)"; the total wraps at 32 bits.
 void report_size_sum(Report& report, int min_level,
@@ -90,4 +152,4 @@ void report_endurance(Report& report, int min_level, std::uint32_t mantissa, std
 // The closing "CRC16     : 0xXXXX - Ok/Wrong" line.
 void report_crc_line(Report& report, int min_level, std::uint32_t stored, std::uint16_t computed);
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

@@ -5,7 +5,7 @@
 #include "jedec/jedec.h"
 #include "jedec/layout.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 namespace {
 
 using namespace jedec;
@@ -74,4 +74,4 @@ void report_jedec_vendor(const ParamPage& page, Report& report, std::uint16_t co
   }
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

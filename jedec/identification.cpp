@@ -3,7 +3,7 @@
 #include "jedec/jedec.h"
 #include "jedec/layout.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 namespace {
 
 using namespace jedec;
@@ -90,4 +90,4 @@ void report_jedec_identification(const ParamPage& page, Report& report, std::uin
   report_append(report, 1, "ParPageNum: %u\n", page_u8(page, kParamPageCount));
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

@@ -1,6 +1,6 @@
 #include "jedec/jedec.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 
 std::size_t decode_jedec_page(const ParamPage& page, std::uint16_t computed_crc, Report& report) {
   report_jedec_identification(page, report, computed_crc);
@@ -12,4 +12,4 @@ std::size_t decode_jedec_page(const ParamPage& page, std::uint16_t computed_crc,
   return report.length;
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "decode/report.h"
-#include "decode/tolvik.h"
+#include "tolvik.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 
 // The stored CRC at bytes 510..511 covers everything before it.
 inline constexpr std::size_t kJedecCrcCovered = 510;
@@ -23,4 +23,4 @@ void report_jedec_electrical(const ParamPage& page, Report& report);
 void report_jedec_ecc_blocks(const ParamPage& page, Report& report);
 void report_jedec_vendor(const ParamPage& page, Report& report, std::uint16_t computed_crc);
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tolvik::jedec {
+namespace tolvik::detail::jedec {
 
 // Revision information and features block
 inline constexpr std::size_t kRevision = 4;  // 16 bits
@@ -75,4 +75,4 @@ inline constexpr std::size_t kVendorRevision = 420;  // 16 bits
 // Stored CRC of bytes 0..509
 inline constexpr std::size_t kCrc = 510;  // 16 bits
 
-}  // namespace tolvik::jedec
+}  // namespace tolvik::detail::jedec

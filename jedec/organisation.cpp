@@ -3,7 +3,7 @@
 #include "jedec/jedec.h"
 #include "jedec/layout.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 namespace {
 
 using namespace jedec;
@@ -40,4 +40,4 @@ void report_jedec_organisation(const ParamPage& page, Report& report) {
   }
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

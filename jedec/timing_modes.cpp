@@ -6,7 +6,7 @@
 #include "jedec/jedec.h"
 #include "jedec/layout.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 namespace {
 
 using namespace jedec;
@@ -41,11 +41,14 @@ void report_jedec_timing_modes(const ParamPage& page, Report& report) {
   const std::uint32_t sync_ddr = page_le16(page, kSyncDdrModes);
   const std::uint32_t toggle_ddr3 = page_le32(page, kToggleDdr3Modes);
   const std::uint32_t toggle_ddr4 = page_le32(page, kToggleDdr4Modes);
-  report_timing_mode_line(report, "Async     : 0x%x (", async, kAsyncSpeeds, kMhz);
-  report_timing_mode_line(report, "ToggleDDR2: 0x%03x (", toggle_ddr2, kToggleDdr2Speeds, kMhz);
-  report_timing_mode_line(report, "Sync-DDR  : 0x%x (", sync_ddr, kSyncDdrSpeeds, kMhz);
-  report_timing_mode_line(report, "ToggleDDR3: 0x%03x (", toggle_ddr3, kToggleDdr34Speeds, kMhz);
-  report_timing_mode_line(report, "ToggleDDR4: 0x%03x (", toggle_ddr4, kToggleDdr34Speeds, kMhz);
+  report_timing_mode_line(report, "async", "Async     : 0x%x (", async, kAsyncSpeeds, kMhz);
+  report_timing_mode_line(report, "toggle_ddr2", "ToggleDDR2: 0x%03x (", toggle_ddr2, kToggleDdr2Speeds,
+                          kMhz);
+  report_timing_mode_line(report, "sync_ddr", "Sync-DDR  : 0x%x (", sync_ddr, kSyncDdrSpeeds, kMhz);
+  report_timing_mode_line(report, "toggle_ddr3", "ToggleDDR3: 0x%03x (", toggle_ddr3, kToggleDdr34Speeds,
+                          kMhz);
+  report_timing_mode_line(report, "toggle_ddr4", "ToggleDDR4: 0x%03x (", toggle_ddr4, kToggleDdr34Speeds,
+                          kMhz);
 
   const std::uint32_t features = page_u8(page, kSyncDdrFeatures);
   if (features != 0) {
@@ -54,4 +57,4 @@ void report_jedec_timing_modes(const ParamPage& page, Report& report) {
   }
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

@@ -4,7 +4,7 @@
 #include "onfi/layout.h"
 #include "onfi/onfi.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 
 using namespace onfi;
 
@@ -33,4 +33,4 @@ void report_onfi_electrical(const ParamPage& page, Report& report, std::uint16_t
   report_crc_line(report, 1, page_le16(page, kCrc), computed_crc);
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

@@ -5,7 +5,7 @@
 #include "onfi/layout.h"
 #include "onfi/onfi.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 namespace {
 
 using namespace onfi;
@@ -143,4 +143,4 @@ void report_onfi_identification(const ParamPage& page, Report& report, std::uint
   report_append(report, 2, "PP Num    : %u\n", page_u8(page, kParamPageCount));
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tolvik::onfi {
+namespace tolvik::detail::onfi {
 
 // Revision information and features block
 inline constexpr std::size_t kRevision = 4;            // 16 bits, one bit per revision
@@ -83,4 +83,4 @@ inline constexpr std::size_t kCrc = 254;                // 16 bits, CRC of bytes
 inline constexpr std::uint32_t kRevision50 = 0x1000;
 inline constexpr std::uint32_t kLateRevisions = 0x7000;
 
-}  // namespace tolvik::onfi
+}  // namespace tolvik::detail::onfi

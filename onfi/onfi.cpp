@@ -1,6 +1,6 @@
 #include "onfi/onfi.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 
 std::size_t decode_onfi_page(const ParamPage& page, std::uint16_t computed_crc, Report& report) {
   report_onfi_identification(page, report, computed_crc);
@@ -10,4 +10,4 @@ std::size_t decode_onfi_page(const ParamPage& page, std::uint16_t computed_crc, 
   return report.length;
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

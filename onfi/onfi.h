@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "decode/report.h"
-#include "decode/tolvik.h"
+#include "tolvik.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 
 // The stored CRC at bytes 254..255 covers everything before it.
 inline constexpr std::size_t kOnfiCrcCovered = 254;
@@ -22,4 +22,4 @@ void report_onfi_organisation(const ParamPage& page, Report& report);
 void report_onfi_timing_modes(const ParamPage& page, Report& report);
 void report_onfi_electrical(const ParamPage& page, Report& report, std::uint16_t computed_crc);
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

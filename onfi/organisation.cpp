@@ -4,7 +4,7 @@
 #include "onfi/layout.h"
 #include "onfi/onfi.h"
 
-namespace tolvik {
+namespace tolvik::detail {
 namespace {
 
 using namespace onfi;
@@ -74,4 +74,4 @@ void report_onfi_organisation(const ParamPage& page, Report& report) {
   }
 }
 
-}  // namespace tolvik
+}  // namespace tolvik::detail

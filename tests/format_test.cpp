@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-namespace tolvik {
+namespace tolvik::detail {
 namespace {
 
 template <class... Args>
@@ -105,4 +105,4 @@ TEST(Format, EveryRoomCutsLikeSnprintf) {
 }
 
 }  // namespace
-}  // namespace tolvik
+}  // namespace tolvik::detail

@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "decode/tolvik.h"
+#include "tolvik.h"
+
+namespace tolvik::detail {}
 
 namespace tolvik::test {
+using namespace tolvik::detail;
 
 // One little-endian field of a page: offset, width in bytes (1 to 4), value.
 struct Field {

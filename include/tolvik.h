@@ -1,0 +1,122 @@
+// tolvik: decoder for NAND flash parameter pages (ONFI and JEDEC layouts).
+//
+// Public interface of the decoder library. A caller fills a ParamPage with the
+// first 512 bytes of a saved parameter page (zero-filled when shorter), hands
+// it to decode_parameter_page (or decode_page) with a report buffer and a
+// report level, and gets back the report as one NUL-terminated text. A whole
+// read of the parameter page area (every copy, the extended parameter page)
+// goes to decode_dump; a hex listing of either becomes bytes through
+// read_hex_listing. Every entry point writes nothing beyond the buffer it is
+// given and says how long the whole report would be.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "tolvik_version.h"
+
+namespace tolvik {
+
+// The version text as the tool prints it ("v0.17"), from the header.
+inline constexpr const char* kVersion = "v" TOLVIK_VERSION_STRING;
+
+// The version text of the library that was linked, to compare with kVersion.
+[[nodiscard]] const char* version() noexcept;
+
+// A JEDEC page fills all 512 bytes; an ONFI page uses bytes 0 to 255.
+inline constexpr std::size_t kPageSize = 512;
+
+// Room for any text report of one page, its NUL included. The longest
+// reports are 2,737 characters (ONFI) and 2,611 (JEDEC), found by
+// fuzz/longest_report.cpp; the fuzz target fails on anything longer.
+inline constexpr std::size_t kReportCapacity = 4096;
+
+// Room for any text report of a whole dump (decode_dump), its NUL included.
+inline constexpr std::size_t kDumpReportCapacity = 16384;
+
+// Room for any JSON document of decode_page or decode_dump, its NUL included.
+inline constexpr std::size_t kJsonCapacity = 65536;
+
+struct ParamPage {
+  std::uint8_t bytes[kPageSize];
+};
+
+// Report levels: 0 shows the least, 2 everything. Any int is accepted; below 0
+// acts as 0 and above 2 as 2. JSON output ignores the level: it always holds
+// every field.
+inline constexpr int kDefaultLevel = 2;
+
+enum class Layout : std::uint8_t { None, Onfi, Jedec };
+
+enum class Output : std::uint8_t {
+  Text,  // the report, lines ending in "\n"
+  Json,  // one JSON object, no line end after it
+};
+
+// What a decoding call found, beside the text it wrote.
+struct DecodeResult {
+  // Characters written into the buffer, the NUL not counted.
+  std::size_t length = 0;
+  // Characters the whole report takes. More than length when the buffer was
+  // too small: the text then stops short (still NUL-terminated).
+  std::size_t needed = 0;
+  Layout layout = Layout::None;
+  // Of the page decoded: its stored CRC, the CRC computed over it, and
+  // whether they match. All zero/false without a layout.
+  std::uint16_t stored_crc = 0;
+  std::uint16_t computed_crc = 0;
+  bool crc_ok = false;
+  // decode_dump: the page decoded passes its CRC and, where it announces an
+  // extended parameter page, a valid copy of that was used. decode_page:
+  // the same as crc_ok.
+  bool verified = false;
+
+  [[nodiscard]] bool complete() const noexcept { return needed == length; }
+};
+
+// Recognises the page by its signature ("JESD", then "ONFI"), checks its
+// CRC-16 and writes the report from report[0]. Returns the number of
+// characters written, the NUL not counted. A page with neither signature
+// leaves the buffer untouched and returns 0. Nothing is ever written beyond
+// report.size() bytes; an empty span gets nothing.
+[[nodiscard]] std::size_t decode_parameter_page(const ParamPage& page, std::span<char> report, int level);
+
+// The same decoding, as text or as JSON, with what the decoder found. A page
+// with neither signature writes no text (the buffer stays untouched) and a
+// JSON document with a null layout.
+[[nodiscard]] DecodeResult decode_page(const ParamPage& page, std::span<char> report, int level,
+                                       Output output = Output::Text);
+
+// A whole read of the parameter page area, of any length: every copy of the
+// page checked, a good copy (or the bit-wise majority of three) decoded, the
+// ONFI extended parameter page decoded, and the device's size. Bytes beyond
+// kDumpLimit are not looked at.
+inline constexpr std::size_t kDumpLimit = 1024 * 1024;
+[[nodiscard]] DecodeResult decode_dump(std::span<const std::uint8_t> dump, std::span<char> report, int level,
+                                       Output output = Output::Text);
+
+// A hex listing (xxd, hexdump, od, bare hex pairs, a C array) read back into
+// the bytes it lists.
+struct HexResult {
+  // Bytes the listing stands for; those beyond out.size() are not stored.
+  std::size_t size = 0;
+  // The first line (1-based, every line counted) that no listing form
+  // explains; 0 when every line was read.
+  std::size_t error_line = 0;
+
+  // The text was read and holds at least one byte.
+  [[nodiscard]] bool ok() const noexcept { return error_line == 0 && size > 0; }
+};
+// Texts longer than this are read only up to it.
+inline constexpr std::size_t kHexTextLimit = 4 * 1024 * 1024;
+[[nodiscard]] HexResult read_hex_listing(std::string_view text, std::span<std::uint8_t> out);
+
+// CRC-16 of the parameter page layouts: polynomial 0x8005, MSB first, no
+// reflection, no final XOR. Both layouts seed it with kParamPageCrcSeed.
+inline constexpr std::uint16_t kParamPageCrcSeed = 0x4F4E;
+[[nodiscard]] std::uint16_t crc16_param_page(const std::uint8_t* bytes, std::size_t count,
+                                             std::uint16_t initial);
+
+}  // namespace tolvik
