@@ -1,5 +1,6 @@
 #include <array>
 #include <cstring>
+#include <string_view>
 
 #include "decode/decode.h"
 #include "decode/page.h"
@@ -79,7 +80,29 @@ PageCheck check_page(const ParamPage& page) {
   return check;
 }
 
+namespace {
+
+// The document's members about the page as a whole; the layout's header
+// line adds its manufacturer and model.
+void report_page_head(const PageCheck& check, Report& report) {
+  if (!report_is_json(report)) return;
+  if (check.layout == Layout::None) {
+    for (const std::string_view name : {"layout", "crc", "manufacturer", "model"})
+      report_json_null(report, name);
+    return;
+  }
+  report_json_text(report, "layout", check.layout == Layout::Jedec ? "JEDEC" : "ONFI");
+  report_object_begin(report, "crc");
+  report_json_number(report, "stored", check.stored);
+  report_json_number(report, "computed", check.computed);
+  report_json_bool(report, "ok", check.stored == check.computed);
+  report_object_end(report);
+}
+
+}  // namespace
+
 void report_page(const ParamPage& page, const PageCheck& check, Report& report) {
+  report_page_head(check, report);
   switch (check.layout) {
     case Layout::Jedec:
       decode_jedec_page(page, check.computed, report);

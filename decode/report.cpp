@@ -185,6 +185,11 @@ void report_top_speed(Report& report, int min_level, std::uint32_t mask, SpeedTa
 void report_timing_mode_line(Report& report, std::string_view name, Format<std::uint32_t> head,
                              std::uint32_t mask, SpeedTable speeds, Format<const char*> unit) {
   if (report_is_json(report)) {
+    // Like the text, which has no line for an empty mask.
+    if (mask == 0) {
+      report_json_null(report, name);
+      return;
+    }
     // The top speed as the text names it, through a scratch text report.
     char speed[32] = "";
     Report text{speed};
@@ -205,10 +210,28 @@ void report_timing_mode_line(Report& report, std::string_view name, Format<std::
   report_append(report, 1, ")\n");
 }
 
-void report_size_sum(Report& report, int min_level,
+void report_named_field(Report& report, int min_level, std::string_view name,
+                        Format<std::uint32_t, const char*> format, std::uint32_t value, const char* text) {
+  if (!report_is_json(report)) {
+    report_append(report, min_level, format, value, text);
+    return;
+  }
+  std::string_view shown(text);
+  if (shown.starts_with(' ')) shown.remove_prefix(1);
+  report_object_begin(report, name);
+  report_json_number(report, "value", value);
+  if (shown.empty()) {
+    report_json_null(report, "name");
+  } else {
+    report_json_text(report, "name", shown);
+  }
+  report_object_end(report);
+}
+
+void report_size_sum(Report& report, int min_level, const FieldNames<3>& names,
                      Format<std::uint32_t, std::uint32_t, std::uint32_t> format, std::uint32_t data,
                      std::uint32_t spare) {
-  report_append(report, min_level, format, data + spare, data, spare);
+  report_field(report, min_level, names, format, data + spare, data, spare);
 }
 
 namespace {
@@ -221,21 +244,23 @@ void report_cell_type(Report& report, std::uint32_t bits_per_cell) {
   const char* name = "";
   if (bits_per_cell < std::size(kCellTypes)) name = kCellTypes[bits_per_cell];
   if (bits_per_cell == 255) name = "Not specified";
-  report_append(report, 0, "Bit/Cell  : %u (%s)\n", bits_per_cell, name);
+  report_named_field(report, 0, "bits_per_cell", "Bit/Cell  : %u (%s)\n", bits_per_cell, name);
 }
 
 void report_plane_address_bits(Report& report, std::uint32_t field) {
   const std::uint32_t bits = field & 0x0FU;
-  report_append(report, 0, "PlanAdrBit: %u (%s%u plane)\n", bits, bits >= 3 ? "upto " : "", 1U << bits);
+  report_field(report, 0, {"plane_address_bits", "", "planes"}, "PlanAdrBit: %u (%s%u plane)\n", bits,
+               bits >= 3 ? "upto " : "", 1U << bits);
 }
 
 void report_endurance(Report& report, int min_level, std::uint32_t mantissa, std::uint32_t exponent) {
   constexpr std::uint32_t kMostPlausible = 100000;
   const std::uint32_t value = scaled_value(mantissa, exponent);
   if (value > kMostPlausible || exponent > 5) {
-    report_append(report, min_level, "Endurance : %u (%u?)\n", value, exponent << 8 | mantissa);
+    report_field(report, min_level, {"endurance_cycles", "endurance_raw"}, "Endurance : %u (%u?)\n", value,
+                 exponent << 8 | mantissa);
   } else {
-    report_append(report, min_level, "Endurance : %u\n", value);
+    report_field(report, min_level, "endurance_cycles", "Endurance : %u\n", value);
   }
 }
 

@@ -130,26 +130,39 @@ void report_top_speed(Report& report, int min_level, std::uint32_t mask, SpeedTa
 
 // A timing-mode family's line at level 1, only for a non-zero mask: the head
 // with the mask, the top speed, and ")" even when no speed is named. In JSON
-// the member {"value": mask, "top_speed": text or null}.
+// the member {"value": mask, "top_speed": text or null}, or null for a zero
+// mask.
 void report_timing_mode_line(Report& report, std::string_view name, Format<std::uint32_t> head,
                              std::uint32_t mask, SpeedTable speeds, Format<const char*> unit);
 
+// A value with a name from a table (a revision, a cell type): the text line
+// from min_level; in JSON the member {"value": n, "name": text or null},
+// the text without a leading blank and null when empty.
+void report_named_field(Report& report, int min_level, std::string_view name,
+                        Format<std::uint32_t, const char*> format, std::uint32_t value, const char* text);
+
 // A size line of the form "total (data+spare)"; the total wraps at 32 bits.
-void report_size_sum(Report& report, int min_level,
+// names: the JSON names of the total, the data and the spare bytes.
+void report_size_sum(Report& report, int min_level, const FieldNames<3>& names,
                      Format<std::uint32_t, std::uint32_t, std::uint32_t> format, std::uint32_t data,
                      std::uint32_t spare);
 
-// "Bit/Cell  : n (name)", the name empty for values without one.
+// "Bit/Cell  : n (name)", the name empty for values without one; in JSON
+// "bits_per_cell" as a named value.
 void report_cell_type(Report& report, std::uint32_t bits_per_cell);
 
-// "PlanAdrBit: n (planes)", from the low four bits of the field.
+// "PlanAdrBit: n (planes)", from the low four bits of the field; in JSON
+// "plane_address_bits" and "planes".
 void report_plane_address_bits(Report& report, std::uint32_t field);
 
 // "Endurance : v", or "Endurance : v (raw?)" when v exceeds 100000 or the
-// exponent exceeds 5: a figure the device can hardly mean.
+// exponent exceeds 5: a figure the device can hardly mean. In JSON
+// "endurance_cycles", and "endurance_raw" only in the second form.
 void report_endurance(Report& report, int min_level, std::uint32_t mantissa, std::uint32_t exponent);
 
-// The closing "CRC16     : 0xXXXX - Ok/Wrong" line.
+// The closing "CRC16     : 0xXXXX - Ok/Wrong" line. Text only: the document
+// carries the CRC once, at its top, whether or not the layout's report
+// shows this line.
 void report_crc_line(Report& report, int min_level, std::uint32_t stored, std::uint16_t computed);
 
 }  // namespace tolvik::detail

@@ -32,43 +32,58 @@ bool ecc_block_empty(const ParamPage& page, std::size_t block) {
 }  // namespace
 
 void report_jedec_electrical(const ParamPage& page, Report& report) {
-  report_append(report, 1, "Max tProg : %u\n", page_le16(page, kTProg));
-  report_append(report, 1, "Max tBers : %u\n", page_le16(page, kTBers));
-  report_append(report, 1, "Max tR    : %u\n", page_le16(page, kTR));
-  report_append(report, 2, "Min tRmp  : %u\n", page_le16(page, kTRmp));
-  report_append(report, 2, "Min tCCS  : %u\n", page_le16(page, kTCcs));
-  report_append(report, 2, "Typ I/O C : %.1f\n", tenths(page_le16(page, kIoCapacitanceTyp)));
-  report_append(report, 2, "Typ Inp C : %.1f\n", tenths(page_le16(page, kInputCapacitanceTyp)));
-  report_append(report, 2, "Typ CK C  : %.1f\n", tenths(page_le16(page, kClockCapacitanceTyp)));
-  report_append(report, 2, "tADL,ns   : %u\n", page_le16(page, kTAdl));
+  report_object_begin(report, "electrical");
+  report_field(report, 1, "max_t_prog_us", "Max tProg : %u\n", page_le16(page, kTProg));
+  report_field(report, 1, "max_t_bers_us", "Max tBers : %u\n", page_le16(page, kTBers));
+  report_field(report, 1, "max_t_r_us", "Max tR    : %u\n", page_le16(page, kTR));
+  report_field(report, 2, "min_t_rmp_us", "Min tRmp  : %u\n", page_le16(page, kTRmp));
+  report_field(report, 2, "min_t_ccs_ns", "Min tCCS  : %u\n", page_le16(page, kTCcs));
+  report_field(report, 2, "typ_io_capacitance_pf", "Typ I/O C : %.1f\n",
+               tenths(page_le16(page, kIoCapacitanceTyp)));
+  report_field(report, 2, "typ_input_capacitance_pf", "Typ Inp C : %.1f\n",
+               tenths(page_le16(page, kInputCapacitanceTyp)));
+  report_field(report, 2, "typ_clock_capacitance_pf", "Typ CK C  : %.1f\n",
+               tenths(page_le16(page, kClockCapacitanceTyp)));
+  report_field(report, 2, "t_adl_ns", "tADL,ns   : %u\n", page_le16(page, kTAdl));
 
   const std::uint32_t drivers = page_u8(page, kDriverStrength);
   if (drivers != 0) {
-    report_append(report, 2, "Driver strength support: 0x%02x\n", drivers);
-    report_flags(report, drivers, kDriverStrengthFlags);
+    report_flag_field(report, 2, "driver_strength", "Driver strength support: 0x%02x\n", drivers,
+                      kDriverStrengthFlags);
+  } else {
+    report_json_null(report, "driver_strength");
   }
 
-  report_append(report, 2, "Valid Beg : %u\n", page_u8(page, kValidBlocks));
+  report_field(report, 2, "valid_blocks_at_start", "Valid Beg : %u\n", page_u8(page, kValidBlocks));
   // Unlike the blocks' endurance, this figure is printed as computed.
-  report_append(report, 2, "ValidEndur: %u\n",
-                scaled_value(page_u8(page, kValidMantissa), page_u8(page, kValidExponent)));
+  report_field(report, 2, "valid_block_endurance_cycles", "ValidEndur: %u\n",
+               scaled_value(page_u8(page, kValidMantissa), page_u8(page, kValidExponent)));
+  report_object_end(report);
 }
 
+// Only the blocks in use are elements of the array.
 void report_jedec_ecc_blocks(const ParamPage& page, Report& report) {
+  report_array_begin(report, "ecc_blocks");
   for (std::uint32_t k = 0; k < kEccBlockCount; ++k) {
     const std::size_t block = kEccBlocks + k * kEccBlockSize;
     if (ecc_block_empty(page, block)) continue;
-    report_append(report, 1, "ECC and endurance information block %u:\n", k);
-    report_append(report, 1, "BitCorrECC: %u\n", page_u8(page, block + kEccBits));
-    report_append(report, 1, "CodewordSz: %u\n", page_u8(page, block + kEccCodewordSize));
-    report_append(report, 1, "MaxBB/LUN : %u\n", page_le16(page, block + kEccMaxBadBlocks));
+    report_object_begin(report, "");
+    report_field(report, 1, "index", "ECC and endurance information block %u:\n", k);
+    report_field(report, 1, "bits", "BitCorrECC: %u\n", page_u8(page, block + kEccBits));
+    report_field(report, 1, "codeword_size", "CodewordSz: %u\n", page_u8(page, block + kEccCodewordSize));
+    report_field(report, 1, "max_bad_blocks_per_lun", "MaxBB/LUN : %u\n",
+                 page_le16(page, block + kEccMaxBadBlocks));
     report_endurance(report, 0, page_u8(page, block + kEccEnduranceMantissa),
                      page_u8(page, block + kEccEnduranceExponent));
+    report_object_end(report);
   }
+  report_array_end(report);
 }
 
 void report_jedec_vendor(const ParamPage& page, Report& report, std::uint16_t computed_crc) {
-  report_append(report, 2, "Vendor Rev: %u\n", page_le16(page, kVendorRevision));
+  report_object_begin(report, "vendor");
+  report_field(report, 2, "vendor_revision", "Vendor Rev: %u\n", page_le16(page, kVendorRevision));
+  report_object_end(report);
   if ((page_u8(page, kRevision) >> kRevision10Bit & 1U) != 0) {
     report_crc_line(report, 1, page_le16(page, kCrc), computed_crc);
   }

@@ -62,32 +62,41 @@ void report_jedec_identification(const ParamPage& page, Report& report, std::uin
   const PageText manufacturer = page_text(page, kManufacturer, kManufacturerWidth);
   const PageText model = page_text(page, kModel, kModelWidth);
   const std::uint32_t stored = page_le16(page, kCrc);
-  report_append(report, 0, "JEDEC     : %s %s [%04X%s]\n", manufacturer.text, model.text, stored,
-                crc_marker(stored, computed_crc));
-  report_append(report, 2, "JEDEC MID : 0x%02X\n", page_u8(page, kJedecId));
+  // Manufacturer and model belong to the document's top.
+  report_field(report, 0, {"manufacturer", "model", "", ""}, "JEDEC     : %s %s [%04X%s]\n",
+               manufacturer.text, model.text, stored, crc_marker(stored, computed_crc));
+  report_object_begin(report, "identification");
+  report_field(report, 2, "jedec_manufacturer_id", "JEDEC MID : 0x%02X\n", page_u8(page, kJedecId));
 
   const std::uint32_t revision = page_le16(page, kRevision);
-  report_append(report, 1, "JEDEC ver : 0x%x (%s)\n", revision, revision_name(revision));
+  report_named_field(report, 1, "revision", "JEDEC ver : 0x%x (%s)\n", revision, revision_name(revision));
 
+  // A zero flag word has no line, and null in the document.
   const std::uint32_t features = page_le16(page, kFeatures);
   if (features != 0) {
-    report_append(report, 1, "Features supported: 0x%04x\n", features);
-    report_flags(report, features, kFeatureFlags);
+    report_flag_field(report, 1, "features", "Features supported: 0x%04x\n", features, kFeatureFlags);
+  } else {
+    report_json_null(report, "features");
   }
 
   const std::uint32_t optional = page_le24(page, kOptionalCommands);
   if (optional != 0) {
-    report_append(report, 2, "Optional commands supported: 0x%04x\n", optional);
-    report_flags(report, optional, kOptionalCommandsFlags);
+    report_flag_field(report, 2, "optional_commands", "Optional commands supported: 0x%04x\n", optional,
+                      kOptionalCommandsFlags);
+  } else {
+    report_json_null(report, "optional_commands");
   }
 
   const std::uint32_t secondary = page_le16(page, kSecondaryCommands);
   if (secondary != 0) {
-    report_append(report, 2, "Secondary commands supported: 0x%04x\n", secondary);
-    report_flags(report, secondary, kSecondaryCommandsFlags);
+    report_flag_field(report, 2, "secondary_commands", "Secondary commands supported: 0x%04x\n", secondary,
+                      kSecondaryCommandsFlags);
+  } else {
+    report_json_null(report, "secondary_commands");
   }
 
-  report_append(report, 1, "ParPageNum: %u\n", page_u8(page, kParamPageCount));
+  report_field(report, 1, "parameter_page_count", "ParPageNum: %u\n", page_u8(page, kParamPageCount));
+  report_object_end(report);
 }
 
 }  // namespace tolvik::detail

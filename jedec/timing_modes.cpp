@@ -41,6 +41,7 @@ void report_jedec_timing_modes(const ParamPage& page, Report& report) {
   const std::uint32_t sync_ddr = page_le16(page, kSyncDdrModes);
   const std::uint32_t toggle_ddr3 = page_le32(page, kToggleDdr3Modes);
   const std::uint32_t toggle_ddr4 = page_le32(page, kToggleDdr4Modes);
+  report_object_begin(report, "timing_modes");
   report_timing_mode_line(report, "async", "Async     : 0x%x (", async, kAsyncSpeeds, kMhz);
   report_timing_mode_line(report, "toggle_ddr2", "ToggleDDR2: 0x%03x (", toggle_ddr2, kToggleDdr2Speeds,
                           kMhz);
@@ -52,9 +53,12 @@ void report_jedec_timing_modes(const ParamPage& page, Report& report) {
 
   const std::uint32_t features = page_u8(page, kSyncDdrFeatures);
   if (features != 0) {
-    report_append(report, 2, "Synchronous DDR features: 0x%02x\n", features);
-    report_flags(report, features, kSyncDdrFeatureFlags);
+    report_flag_field(report, 2, "sync_ddr_features", "Synchronous DDR features: 0x%02x\n", features,
+                      kSyncDdrFeatureFlags);
+  } else {
+    report_json_null(report, "sync_ddr_features");
   }
+  report_object_end(report);
 }
 
 }  // namespace tolvik::detail

@@ -95,6 +95,8 @@ const char* revision_name(std::uint32_t revision) {
   return "";
 }
 
+// The header line: manufacturer and model belong to the document's top,
+// the manufacturing date to the identification section.
 void report_header(const ParamPage& page, Report& report, std::uint16_t computed_crc) {
   const PageText manufacturer = page_text(page, kManufacturer, kManufacturerWidth);
   const PageText model = page_text(page, kModel, kModelWidth);
@@ -103,44 +105,56 @@ void report_header(const ParamPage& page, Report& report, std::uint16_t computed
   const std::uint32_t stored = page_le16(page, kCrc);
   const char* marker = crc_marker(stored, computed_crc);
   if (year == 0 && week == 0) {
-    report_append(report, 0, "ONFI      : %s %s [%04X%s]\n", manufacturer.text, model.text, stored, marker);
+    report_field(report, 0, {"manufacturer", "model", "", ""}, "ONFI      : %s %s [%04X%s]\n",
+                 manufacturer.text, model.text, stored, marker);
   } else {
-    report_append(report, 0, "ONFI      : %s %s (20%02u-%02u) [%04X%s]\n", manufacturer.text, model.text,
-                  year, week, stored, marker);
+    report_field(report, 0, {"manufacturer", "model", "", "", "", ""},
+                 "ONFI      : %s %s (20%02u-%02u) [%04X%s]\n", manufacturer.text, model.text, year, week,
+                 stored, marker);
   }
+}
+
+// The date of the header line, inside the identification section.
+void report_date(const ParamPage& page, Report& report) {
+  if (!report_is_json(report)) return;
+  const std::uint32_t year = page_u8(page, kDateYear);
+  const std::uint32_t week = page_u8(page, kDateWeek);
+  if (year == 0 && week == 0) {
+    report_json_null(report, "date");
+    return;
+  }
+  report_object_begin(report, "date");
+  report_json_number(report, "year_of_century", year);
+  report_json_number(report, "week", week);
+  report_object_end(report);
 }
 
 }  // namespace
 
 void report_onfi_identification(const ParamPage& page, Report& report, std::uint16_t computed_crc) {
   report_header(page, report, computed_crc);
-  report_append(report, 2, "JEDEC MID : 0x%02X\n", page_u8(page, kJedecId));
+  report_object_begin(report, "identification");
+  report_date(page, report);
+  report_field(report, 2, "jedec_manufacturer_id", "JEDEC MID : 0x%02X\n", page_u8(page, kJedecId));
 
   const std::uint32_t revision = page_le16(page, kRevision);
-  report_append(report, 1, "ONFI ver  : 0x%x (%s)\n", revision, revision_name(revision));
+  report_named_field(report, 1, "revision", "ONFI ver  : 0x%x (%s)\n", revision, revision_name(revision));
 
-  const std::uint32_t features = page_le16(page, kFeatures);
-  report_append(report, 1, "Features supported: 0x%04x\n", features);
-  report_flags(report, features, (revision & kRevision50) != 0 ? kFeatureFlagsRev50 : kFeatureFlags);
+  report_flag_field(report, 1, "features", "Features supported: 0x%04x\n", page_le16(page, kFeatures),
+                    (revision & kRevision50) != 0 ? kFeatureFlagsRev50 : kFeatureFlags);
+  report_flag_field(report, 2, "optional_commands", "Optional commands supported: 0x%04x\n",
+                    page_le16(page, kOptionalCommands), kOptionalCommandsFlags);
+  report_flag_field(report, 2, "jtg_commands", "ONFI-JEDEC JTG primary advanced command support: 0x%04x\n",
+                    page_u8(page, kJtgCommands), kJtgCommandsFlags);
+  report_flag_field(report, 2, "training_commands", "Training commands supported: 0x%04x\n",
+                    page_u8(page, kTrainingCommands), kTrainingCommandsFlags);
+  report_flag_field(report, 2, "training_commands_2", "Training commands supported[15]: 0x%04x\n",
+                    page_u8(page, kTrainingCommands2), kTrainingCommands2Flags);
 
-  const std::uint32_t optional = page_le16(page, kOptionalCommands);
-  report_append(report, 2, "Optional commands supported: 0x%04x\n", optional);
-  report_flags(report, optional, kOptionalCommandsFlags);
-
-  const std::uint32_t jtg = page_u8(page, kJtgCommands);
-  report_append(report, 2, "ONFI-JEDEC JTG primary advanced command support: 0x%04x\n", jtg);
-  report_flags(report, jtg, kJtgCommandsFlags);
-
-  const std::uint32_t training = page_u8(page, kTrainingCommands);
-  report_append(report, 2, "Training commands supported: 0x%04x\n", training);
-  report_flags(report, training, kTrainingCommandsFlags);
-
-  const std::uint32_t training2 = page_u8(page, kTrainingCommands2);
-  report_append(report, 2, "Training commands supported[15]: 0x%04x\n", training2);
-  report_flags(report, training2, kTrainingCommands2Flags);
-
-  report_append(report, 2, "EPP Len   : %u\n", page_le16(page, kEppLength) * 16U);
-  report_append(report, 2, "PP Num    : %u\n", page_u8(page, kParamPageCount));
+  report_field(report, 2, "extended_page_length_bytes", "EPP Len   : %u\n",
+               page_le16(page, kEppLength) * 16U);
+  report_field(report, 2, "parameter_page_count", "PP Num    : %u\n", page_u8(page, kParamPageCount));
+  report_object_end(report);
 }
 
 }  // namespace tolvik::detail

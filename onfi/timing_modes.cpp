@@ -41,12 +41,14 @@ void report_onfi_timing_modes(const ParamPage& page, Report& report) {
   if (late_revision) nv_ddr3 |= page_le16(page, kNvDdr3ModesHigh) << 16;
   const std::uint32_t nv_lpddr4 = page_u8(page, kNvLpddr4ModesHigh) << 16 | page_le16(page, kNvLpddr4Modes);
 
+  report_object_begin(report, "timing_modes");
   report_timing_mode_line(report, "async", "Async     : 0x%03x (", async, kAsyncSpeeds, "upto %s MHz");
   report_timing_mode_line(report, "nv_ddr", "NV-DDR    : 0x%03x (", nv_ddr, kNvDdrSpeeds, "upto %s MT");
   report_timing_mode_line(report, "nv_ddr2", "NV-DDR2   : 0x%03x (", nv_ddr2, kNvDdr2Speeds, "upto %s MT");
   report_timing_mode_line(report, "nv_ddr3", "NV-DDR3   : 0x%03x (", nv_ddr3, kNvDdr3Speeds, "upto %s MT");
   report_timing_mode_line(report, "nv_lpddr4", "NV-LPDDR4 : 0x%03x (", nv_lpddr4, kNvLpddr4Speeds,
                           "upto %s MT");
+  report_object_end(report);
 }
 
 }  // namespace tolvik::detail
