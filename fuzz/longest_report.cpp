@@ -8,8 +8,10 @@
 // is the maximum: report lines depend on one field each, apart from a few
 // revision and flag gates that single-byte and pair moves both reach.
 //
-// Usage: tolvik_longest [directory]   writes longest.onfi.bin and
-// longest.jedec.bin there when a directory is given.
+// Usage: tolvik_longest [--json] [directory]   writes longest.onfi.bin and
+// longest.jedec.bin there when a directory is given. With --json it measures
+// the JSON document instead (JSON ignores the level) and writes
+// longest-json.onfi.bin and longest-json.jedec.bin.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -20,10 +22,11 @@
 
 namespace {
 
-char report[4 * tolvik::kReportCapacity];
+char report[tolvik::kJsonCapacity];
+tolvik::Output output = tolvik::Output::Text;
 
 std::size_t report_length(const tolvik::ParamPage& page) {
-  return tolvik::decode_parameter_page(page, report, tolvik::kDefaultLevel);
+  return tolvik::decode_page(page, report, tolvik::kDefaultLevel, output).needed;
 }
 
 // One pass setting each byte in [4, end) to its best value; true if any
@@ -90,6 +93,13 @@ struct Layout {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const char* prefix = "longest.";
+  if (argc > 1 && std::strcmp(argv[1], "--json") == 0) {
+    output = tolvik::Output::Json;
+    prefix = "longest-json.";
+    --argc;
+    ++argv;
+  }
   const Layout layouts[] = {{"ONFI", "onfi", 256}, {"JESD", "jedec", tolvik::kPageSize}};
   std::mt19937 random(20302);  // fixed: the same starts every run
   for (const Layout& layout : layouts) {
@@ -118,7 +128,7 @@ int main(int argc, char** argv) {
     longest_length = with_pairs;
     std::printf("%s longest: %zu characters\n", layout.name, longest_length);
     if (argc > 1) {
-      const std::string path = std::string(argv[1]) + "/longest." + layout.name + ".bin";
+      const std::string path = std::string(argv[1]) + "/" + prefix + layout.name + ".bin";
       std::FILE* f = std::fopen(path.c_str(), "wb");
       if (f == nullptr || std::fwrite(longest.bytes, 1, sizeof longest.bytes, f) != sizeof longest.bytes) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());

@@ -4,7 +4,9 @@
 The seeds are the sample pages and a few edge pages: the extremes of each
 layout, pages one step from a recognised signature, late ONFI revisions and
 stored CRCs that match. The longest-report pages (longest.*.bin) come from
-the tolvik_longest tool instead: tolvik_longest fuzz/corpus
+the tolvik_longest tool instead: tolvik_longest fuzz/corpus; the pages with
+the longest JSON documents (longest-json.*.bin) from
+tolvik_longest --json fuzz/corpus
 
 Run it from anywhere: python3 fuzz/make_corpus.py
 """

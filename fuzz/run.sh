@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Bounded fuzz run: builds the libFuzzer target (ASan + UBSan) and fuzzes
-# decode_parameter_page from the seed corpus for a fixed time with a fixed
-# seed. Fails when the target finds a fault; the input that shows it is left
-# in <build-dir>/artifacts/.
+# decode_parameter_page and the JSON document from the seed corpus for a
+# fixed time with a fixed seed. Fails when the target finds a fault; the
+# input that shows it is left in <build-dir>/artifacts/.
 #
 # Usage: fuzz/run.sh [seconds] [build-dir]   (defaults: 90, build-fuzz)
 set -euo pipefail
@@ -31,4 +31,4 @@ if ((status != 0)); then
   echo "fuzz run FAILED (status $status); inputs in $build/artifacts/" >&2
   exit "$status"
 fi
-grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^longest report' "$log"
+grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^longest (report|JSON)' "$log"

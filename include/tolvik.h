@@ -37,7 +37,12 @@ inline constexpr std::size_t kReportCapacity = 4096;
 inline constexpr std::size_t kDumpReportCapacity = 16384;
 
 // Room for any JSON document of decode_page or decode_dump, its NUL included.
-inline constexpr std::size_t kJsonCapacity = 65536;
+// The longest page documents are 3,671 characters (ONFI) and 3,403 (JEDEC),
+// found by fuzz/longest_report.cpp --json; the fuzz target fails on anything
+// longer. A whole dump adds its copies and up to 8 sections of 8 ECC blocks
+// of the extended parameter page, about 150 characters each: well under
+// half of this.
+inline constexpr std::size_t kJsonCapacity = 32768;
 
 struct ParamPage {
   std::uint8_t bytes[kPageSize];

@@ -394,6 +394,21 @@ TEST(JsonDocument, PageWithoutSignatureAndBoundedBuffers) {
   }
 }
 
+TEST(JsonDocument, LongestDocumentsFitTheirRoom) {
+  // Measured with tolvik_longest --json; a longer document means a section
+  // changed: measure again and update kJsonCapacity's comment and the fuzz
+  // target.
+  const struct {
+    const char* page;
+    std::size_t length;
+  } cases[] = {{"longest-json.onfi.bin", 3671}, {"longest-json.jedec.bin", 3403}};
+  for (const auto& c : cases) {
+    const std::string document = decode_json(PageBuilder::from_file(kFuzzCorpus + "/" + c.page));
+    EXPECT_EQ(document.size(), c.length) << c.page;
+    EXPECT_LT(document.size(), kJsonCapacity / 4) << c.page;
+  }
+}
+
 TEST(JsonCommand, ExitStatusAndMessagesAreTheTextRunsOwn) {
   TempDir dir;
   std::string sample = read_file(kSamples + "/mt29f32g08abcdbj4.onfi.bin");
