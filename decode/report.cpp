@@ -1,6 +1,8 @@
 #include "report.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <iterator>
 
 #include "page.h"
@@ -17,23 +19,48 @@ void report_append_args(Report& report, const char* format, std::size_t lead, co
 
 namespace {
 
-// Raw text into the report, bounded like every append.
+// Raw text into the report, bounded like every append. The JSON document
+// is mostly keys and flag texts, so this copies whole runs at once.
 void put_raw(Report& report, std::string_view text) {
-  const std::size_t room = report.length < report.buffer.size() ? report.buffer.size() - report.length : 0;
-  const std::size_t n = room == 0 ? 0 : std::min(text.size(), room - 1);
-  for (std::size_t i = 0; i < n; ++i) report.buffer[report.length + i] = text[i];
-  report.length += n;
-  if (room != 0) report.buffer[report.length] = '\0';
   report.needed += text.size();
+  const std::size_t size = report.buffer.size();
+  if (report.length >= size) return;
+  const std::size_t n = std::min(text.size(), size - report.length - 1);
+  if (n != 0) std::memcpy(report.buffer.data() + report.length, text.data(), n);
+  report.length += n;
+  report.buffer[report.length] = '\0';
 }
 
+// Bytes that stand for themselves in a JSON string.
+constexpr std::array<bool, 256> kJsonPlain = [] {
+  std::array<bool, 256> plain{};
+  for (unsigned c = 0x20; c <= 0x7E; ++c) plain[c] = c != '"' && c != '\\';
+  return plain;
+}();
+
 // The separator and key in front of a member (or, nameless, an element).
+// Keys are this tool's own snake_case names: short, nothing to escape, so
+// they go in with their quotes and colon in one piece.
 void json_key(Report& report, std::string_view name) {
-  if (report.json_comma) put_raw(report, ",");
+  const bool comma = report.json_comma;
   report.json_comma = true;
-  if (name.empty()) return;
-  report_json_string(report, name);
-  put_raw(report, ":");
+  char key[64];
+  if (name.size() + 4 > sizeof key) {
+    if (comma) put_raw(report, ",");
+    report_json_string(report, name);
+    put_raw(report, ":");
+    return;
+  }
+  std::size_t n = 0;
+  if (comma) key[n++] = ',';
+  if (!name.empty()) {
+    key[n++] = '"';
+    std::memcpy(key + n, name.data(), name.size());
+    n += name.size();
+    key[n++] = '"';
+    key[n++] = ':';
+  }
+  put_raw(report, {key, n});
 }
 
 }  // namespace
@@ -41,11 +68,13 @@ void json_key(Report& report, std::string_view name) {
 void report_json_string(Report& report, std::string_view bytes) {
   constexpr char kHex[] = "0123456789abcdef";
   put_raw(report, "\"");
-  std::size_t plain = 0;  // start of the run of bytes that stand as themselves
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    if (c >= 0x20 && c <= 0x7E && c != '"' && c != '\\') continue;
+  std::size_t i = 0;
+  for (;;) {
+    const std::size_t plain = i;  // start of a run of bytes that stand as themselves
+    while (i < bytes.size() && kJsonPlain[static_cast<unsigned char>(bytes[i])]) ++i;
     put_raw(report, bytes.substr(plain, i - plain));
+    if (i == bytes.size()) break;
+    const auto c = static_cast<unsigned char>(bytes[i++]);
     if (c == '"' || c == '\\') {
       const char escaped[2] = {'\\', static_cast<char>(c)};
       put_raw(report, {escaped, 2});
@@ -53,10 +82,12 @@ void report_json_string(Report& report, std::string_view bytes) {
       const char escaped[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xFU]};
       put_raw(report, {escaped, 6});
     }
-    plain = i + 1;
   }
-  put_raw(report, bytes.substr(plain));
   put_raw(report, "\"");
+}
+
+void report_json_member(Report& report, std::string_view name, const FormatArg& arg) {
+  report_json_members(report, &name, &arg, 1);
 }
 
 void report_json_members(Report& report, const std::string_view* names, const FormatArg* args,
@@ -81,36 +112,20 @@ void report_json_members(Report& report, const std::string_view* names, const Fo
   }
 }
 
-void report_object_begin(Report& report, std::string_view name) {
-  if (!report_is_json(report)) return;
+void report_json_open(Report& report, std::string_view name, char bracket) {
   json_key(report, name);
-  put_raw(report, "{");
+  put_raw(report, {&bracket, 1});
   report.json_comma = false;
 }
 
-void report_object_end(Report& report) {
-  if (!report_is_json(report)) return;
-  put_raw(report, "}");
+void report_json_close(Report& report, char bracket) {
+  put_raw(report, {&bracket, 1});
   report.json_comma = true;
 }
 
-void report_array_begin(Report& report, std::string_view name) {
-  if (!report_is_json(report)) return;
+void report_json_literal(Report& report, std::string_view name, std::string_view literal) {
   json_key(report, name);
-  put_raw(report, "[");
-  report.json_comma = false;
-}
-
-void report_array_end(Report& report) {
-  if (!report_is_json(report)) return;
-  put_raw(report, "]");
-  report.json_comma = true;
-}
-
-void report_json_null(Report& report, std::string_view name) {
-  if (!report_is_json(report)) return;
-  json_key(report, name);
-  put_raw(report, "null");
+  put_raw(report, literal);
 }
 
 void report_json_text(Report& report, std::string_view name, std::string_view text) {
@@ -155,13 +170,8 @@ std::string_view flag_name(std::string_view text) {
 
 }  // namespace
 
-void report_flag_field(Report& report, int min_level, std::string_view name, Format<std::uint32_t> head,
-                       std::uint32_t value, std::span<const FlagText> table) {
-  if (!report_is_json(report)) {
-    report_append(report, min_level, head, value);
-    report_flags(report, value, table);
-    return;
-  }
+void report_flag_json(Report& report, std::string_view name, std::uint32_t value,
+                      std::span<const FlagText> table) {
   report_object_begin(report, name);
   report_json_number(report, "value", value);
   report_array_begin(report, "set");
@@ -210,12 +220,7 @@ void report_timing_mode_line(Report& report, std::string_view name, Format<std::
   report_append(report, 1, ")\n");
 }
 
-void report_named_field(Report& report, int min_level, std::string_view name,
-                        Format<std::uint32_t, const char*> format, std::uint32_t value, const char* text) {
-  if (!report_is_json(report)) {
-    report_append(report, min_level, format, value, text);
-    return;
-  }
+void report_named_json(Report& report, std::string_view name, std::uint32_t value, std::string_view text) {
   std::string_view shown(text);
   if (shown.starts_with(' ')) shown.remove_prefix(1);
   report_object_begin(report, name);

@@ -53,18 +53,22 @@ using FieldNames = std::array<std::string_view, N>;
 
 void report_json_members(Report& report, const std::string_view* names, const FormatArg* args,
                          std::size_t count);
+// The same for one value; the name travels in registers, so the text path
+// stores nothing for it.
+void report_json_member(Report& report, std::string_view name, const FormatArg& arg);
 
 // One report line and its values, declared once: the text report writes the
 // line (from min_level), the JSON document one member per named value
 // (always). Numbers become JSON numbers, texts JSON strings, reals the
-// printf "%.1f" figure.
+// printf "%.1f" figure. The text path costs what report_append costs.
 template <class... Args>
 void report_field(Report& report, int min_level, const FieldNames<sizeof...(Args)>& names,
                   Format<Args...> format, Args... args) {
-  const FormatArg packed[sizeof...(Args) + 1] = {FormatArg(args)...};
   if (report_is_json(report)) {
+    const FormatArg packed[sizeof...(Args)] = {FormatArg(args)...};
     report_json_members(report, names.data(), packed, sizeof...(Args));
   } else if (report_shows(report, min_level)) {
+    const FormatArg packed[sizeof...(Args) + 1] = {FormatArg(args)...};
     report_append_args(report, format.text, format.lead, packed);
   }
 }
@@ -72,17 +76,36 @@ void report_field(Report& report, int min_level, const FieldNames<sizeof...(Args
 // The common one-value line.
 template <class T>
 void report_field(Report& report, int min_level, std::string_view name, Format<T> format, T value) {
-  report_field<T>(report, min_level, FieldNames<1>{name}, format, value);
+  if (report_is_json(report)) {
+    report_json_member(report, name, FormatArg(value));
+  } else if (report_shows(report, min_level)) {
+    const FormatArg packed[2] = {FormatArg(value)};
+    report_append_args(report, format.text, format.lead, packed);
+  }
 }
 
 // JSON structure; nothing in the text report. An empty name opens an array
 // element.
-void report_object_begin(Report& report, std::string_view name);
-void report_object_end(Report& report);
-void report_array_begin(Report& report, std::string_view name);
-void report_array_end(Report& report);
+// The text report passes these by inline, without a call.
+void report_json_open(Report& report, std::string_view name, char bracket);
+void report_json_close(Report& report, char bracket);
+void report_json_literal(Report& report, std::string_view name, std::string_view literal);
+inline void report_object_begin(Report& report, std::string_view name) {
+  if (report_is_json(report)) report_json_open(report, name, '{');
+}
+inline void report_object_end(Report& report) {
+  if (report_is_json(report)) report_json_close(report, '}');
+}
+inline void report_array_begin(Report& report, std::string_view name) {
+  if (report_is_json(report)) report_json_open(report, name, '[');
+}
+inline void report_array_end(Report& report) {
+  if (report_is_json(report)) report_json_close(report, ']');
+}
 // A member whose value is null.
-void report_json_null(Report& report, std::string_view name);
+inline void report_json_null(Report& report, std::string_view name) {
+  if (report_is_json(report)) report_json_literal(report, name, "null");
+}
 // A member (or, with an empty name, an element) holding a JSON string, a
 // number or a boolean.
 void report_json_text(Report& report, std::string_view name, std::string_view text);
@@ -111,10 +134,21 @@ constexpr bool flags_ascending(std::span<const FlagText> table) {
 // One line per set bit that the table names, in ascending bit order.
 void report_flags(Report& report, std::uint32_t value, std::span<const FlagText> table);
 
+void report_flag_json(Report& report, std::string_view name, std::uint32_t value,
+                      std::span<const FlagText> table);
+
 // A flag word: its value line from min_level, then report_flags. In JSON the
 // member {"value": n, "set": [texts of the named bits set]}.
-void report_flag_field(Report& report, int min_level, std::string_view name, Format<std::uint32_t> head,
-                       std::uint32_t value, std::span<const FlagText> table);
+inline void report_flag_field(Report& report, int min_level, std::string_view name,
+                              Format<std::uint32_t> head, std::uint32_t value,
+                              std::span<const FlagText> table) {
+  if (report_is_json(report)) {
+    report_flag_json(report, name, value, table);
+    return;
+  }
+  report_append(report, min_level, head, value);
+  report_flags(report, value, table);
+}
 
 // Speed texts of a timing-mode family, indexed by mode bit; the last row is
 // the family's top bit.
@@ -138,8 +172,16 @@ void report_timing_mode_line(Report& report, std::string_view name, Format<std::
 // A value with a name from a table (a revision, a cell type): the text line
 // from min_level; in JSON the member {"value": n, "name": text or null},
 // the text without a leading blank and null when empty.
-void report_named_field(Report& report, int min_level, std::string_view name,
-                        Format<std::uint32_t, const char*> format, std::uint32_t value, const char* text);
+void report_named_json(Report& report, std::string_view name, std::uint32_t value, std::string_view text);
+inline void report_named_field(Report& report, int min_level, std::string_view name,
+                               Format<std::uint32_t, const char*> format, std::uint32_t value,
+                               const char* text) {
+  if (report_is_json(report)) {
+    report_named_json(report, name, value, text);
+  } else {
+    report_append(report, min_level, format, value, text);
+  }
+}
 
 // A size line of the form "total (data+spare)"; the total wraps at 32 bits.
 // names: the JSON names of the total, the data and the spare bytes.
