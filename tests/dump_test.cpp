@@ -345,6 +345,15 @@ TEST(Dump, JsonMembers) {
   }
 }
 
+// The longest -a report that fuzz/longest_dump.cpp found: the capacity
+// stated for it must hold it whole.
+TEST(Dump, LongestReportFitsItsCapacity) {
+  const std::string bytes = read_file(kGolden + "/longest.onfi-dump.bin");
+  const Decoded d = decode_whole(Bytes(bytes.begin(), bytes.end()));
+  EXPECT_EQ(d.text.size(), 11832U);
+  EXPECT_LT(d.text.size(), kDumpReportCapacity);
+}
+
 // The command: exit statuses, the short-read message and the report file.
 TEST(DumpCommand, StatusMessageAndReportFile) {
   TempDir dir;
