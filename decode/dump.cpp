@@ -316,6 +316,7 @@ bool report_extended_page(std::span<const std::uint8_t> dump, const ParamPage& p
   const FieldNames<2> place = {"length_bytes", "offset_bytes"};
   bool ok = false;
   if (length < kEppSectionData) {
+    // Not even its CRC, signature and section table fit.
     report_field(report, 0, place, "Ext page  : %u bytes at %u, too short\n", length, offset);
     report_epp_unread(report, "too_short");
   } else if (dump.size() < std::size_t{offset} + length) {
