@@ -40,7 +40,7 @@ void build(const std::uint8_t* params) {
   std::uint8_t page[256] = {'O', 'N', 'F', 'I'};
   std::memcpy(page + 4, params, kPageParams);
   page[6] |= 0x80;  // announces the extended page
-  const std::size_t length = 16U * (page[12] | page[13] << 8U);
+  const std::size_t length = 16U * (page[12] | static_cast<std::size_t>(page[13]) << 8U);
   const std::size_t offset = 256U * (page[14] == 0 ? 3U : page[14]);
   dump_size = std::min(tolvik::kDumpLimit, std::max<std::size_t>(768, offset + 3 * length));
   std::fill(dump.begin(), dump.begin() + static_cast<std::ptrdiff_t>(dump_size), 0);
