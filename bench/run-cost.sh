@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What one whole run of tolvik costs next to the least a process can cost:
-# tolvik at level 2 on a full ONFI page against a static C program (floor.c)
-# that prints a text of the same length.
+# tolvik at level 2 on a full ONFI page, and tolvik -a on the sample dump,
+# each against a static C program (floor.c) that prints a text of the same
+# length.
 #  - wall time: RUNS alternating runs of each (default 3000), median to median;
 #  - instructions: one run of each under callgrind, start-up included.
 #
@@ -54,3 +55,12 @@ echo "instructions of one run (callgrind): tolvik $tool_ir, floor $floor_ir"
 echo
 echo "wall-time ratio    $wall_ratio  (target <= 1.10)"
 echo "instruction ratio  $ir_ratio  (target <= 2.5)"
+
+# The whole-dump mode (-a) on the sample dump, against a floor printing as much.
+dump_tool=("$build/tolvik" -a "$root/samples/mt29f32g08abcdbj4.onfi-dump.bin")
+dump_length=$("${dump_tool[@]}" | wc -c)
+dump_timing=$("$build/bench/run_timer" "$runs" -- "${dump_tool[@]}" -- "$build/bench/tolvik_floor" "$dump_length")
+echo
+echo "tolvik -a on the sample dump ($dump_length characters), $runs alternating runs each:"
+echo "$dump_timing"
+echo "-a wall-time ratio $(awk '$1 == "ratio" { print $2 }' <<<"$dump_timing")  (target <= 1.10)"

@@ -30,11 +30,9 @@ Options parse_options(const char* argument) {
 }
 
 const OptionSpec kOptionSpecs[5] = {
-    {'a', "all",
-     "read the whole dump (up to 1 MiB): check every copy of the page, decode a good one or their "
-     "majority, the extended parameter page and the device's size"},
-    {'x', "hex", "the input is a hex listing (xxd, hexdump, od, bare hex, a C array), up to 4 MiB"},
-    {'j', "json", "print one JSON document with every field instead of the report"},
+    {'a', "all", "whole dump: every copy checked, the extended page decoded, the size"},
+    {'x', "hex", "the input is a hex listing (xxd, hexdump, od, hex pairs, a C array)"},
+    {'j', "json", "one JSON document with every field instead of the report"},
     {'h', "help", "print this help and exit"},
     {'V', "version", "print the version and exit"},
 };

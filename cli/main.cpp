@@ -42,15 +42,15 @@ void print_help() {
                 static_cast<int>(spec.help.size()), spec.help.data());
   }
   print(
-      "  --             end of the options: the next argument is the file, even if it starts with '-'\n"
-      "  -              as the file: read standard input\n"
+      "  --             end of the options: the next argument is the file\n"
+      "  -              as the file: standard input (the report file is then stdin.txt)\n"
       "\nExit status:\n"
       "  0  a report was written (and saved, when asked)\n"
-      "  1  no report (no input, no signature, a hex listing that cannot be read), the report file\n"
+      "  1  no report (no input, no signature, an unreadable hex listing), the report file\n"
       "     could not be written, or standard output failed\n"
       "  2  usage error: no file argument, an unknown option, the save flag with --json\n"
-      "  3  with --all: a report was written, but no copy of the page (nor their majority) passes its\n"
-      "     CRC, or no valid copy of the extended parameter page was found\n");
+      "  3  with --all: a report was written, but neither a copy of the page nor their majority\n"
+      "     passes its CRC, or no valid copy of the announced extended page was found\n");
 }
 
 // Everything the input gives: the bytes the mode decodes and the messages

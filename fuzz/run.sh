@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Bounded fuzz run: builds the libFuzzer target (ASan + UBSan) and fuzzes
-# decode_parameter_page and the JSON document from the seed corpus for a
-# fixed time with a fixed seed. Fails when the target finds a fault; the
-# input that shows it is left in <build-dir>/artifacts/.
+# Bounded fuzz run: builds the libFuzzer targets (ASan + UBSan) and fuzzes
+# decode_parameter_page (and its JSON document), then decode_dump, from their
+# seed corpora for a fixed time (split between the two) with a fixed seed. Fails when a target finds a
+# fault; the input that shows it is left in <build-dir>/artifacts/.
 #
 # Usage: fuzz/run.sh [seconds] [build-dir]   (defaults: 90, build-fuzz)
 set -euo pipefail
@@ -12,7 +12,7 @@ build=${2:-build-fuzz}
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTOLVIK_FUZZ=ON -DTOLVIK_TESTS=OFF -DTOLVIK_STATIC=OFF >/dev/null
-cmake --build "$build" -j2 --target tolvik_fuzz
+cmake --build "$build" -j2 --target tolvik_fuzz tolvik_dump_fuzz
 
 # New inputs go to a scratch corpus; the seeds in the repo stay as they are.
 work=$(mktemp -d)
@@ -22,13 +22,25 @@ log="$build/fuzz.log"
 
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-status=0
-"$build/fuzz/tolvik_fuzz" -seed=20302 -max_total_time="$seconds" -max_len=512 -timeout=10 \
-  -print_final_stats=1 -artifact_prefix="$build/artifacts/" "$work" fuzz/corpus 2>"$log" || status=$?
-if ((status != 0)); then
-  # The whole log: the fault, its stack and the input that shows it.
-  cat "$log"
-  echo "fuzz run FAILED (status $status); inputs in $build/artifacts/" >&2
-  exit "$status"
-fi
-grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^longest (report|JSON)' "$log"
+page_seconds=$(((seconds + 1) / 2))
+dump_seconds=$((seconds - page_seconds))
+
+# target, seconds, longest input, seed corpus
+fuzz() {
+  local status=0
+  "$build/fuzz/$1" -seed=20302 -max_total_time="$2" -max_len="$3" -timeout=10 \
+    -print_final_stats=1 -artifact_prefix="$build/artifacts/" "$work/$1" "$4" 2>"$log" || status=$?
+  if ((status != 0)); then
+    # The whole log: the fault, its stack and the input that shows it.
+    cat "$log"
+    echo "fuzz run of $1 FAILED (status $status); inputs in $build/artifacts/" >&2
+    exit "$status"
+  fi
+  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^longest (report|JSON)' "$log"
+}
+
+mkdir -p "$work/tolvik_fuzz" "$work/tolvik_dump_fuzz"
+fuzz tolvik_fuzz "$page_seconds" 512 fuzz/corpus
+# Whole dumps up to a few KiB: three copies of either layout and an extended
+# page behind them.
+if ((dump_seconds > 0)); then fuzz tolvik_dump_fuzz "$dump_seconds" 4096 fuzz/corpus-dump; fi

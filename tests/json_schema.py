@@ -124,6 +124,32 @@ def schema_rejects(validator, document, failures):
             failures.append(f"the schema accepts a document {what}")
 
 
+def schema_rejects_dump(validator, document, failures):
+    """The same for the members -a adds."""
+    broken = []
+    d = copy.deepcopy(document)
+    d["decoded"]["source"] = "guess"
+    broken.append(("an unknown decoded source", d))
+    d = copy.deepcopy(document)
+    del d["extended_page"]["state"]
+    broken.append(("an extended page without state", d))
+    d = copy.deepcopy(document)
+    d["extended_page"]["sections"][0]["ecc_blocks"][0]["codeword_bytes"] = "1024"
+    broken.append(("a codeword size as a string", d))
+    d = copy.deepcopy(document)
+    del d["extended_page"]["sections"][0]["ecc_blocks_not_shown"]
+    broken.append(("an ECC section without its count of blocks not shown", d))
+    d = copy.deepcopy(document)
+    d["copies"].append({"stored": 1, "computed": 1})
+    broken.append(("a copy without its verdict", d))
+    d = copy.deepcopy(document)
+    d["data_size_bytes"] = -1
+    broken.append(("a negative size", d))
+    for what, d in broken:
+        if validator.is_valid(d):
+            failures.append(f"the schema accepts a document {what}")
+
+
 def main():
     tool, schema_path, *dirs = sys.argv[1:]
     schema = json.loads(pathlib.Path(schema_path).read_text())
@@ -144,6 +170,14 @@ def main():
         sample = next(p for p in files if p.name == "mt29f32g08abcdbj4.onfi.bin")
         onfi = json.loads(run(tool, ["-j", str(sample)])[1])
         schema_rejects(validator, onfi, failures)
+        dump = next((p for p in files if p.name == "mt29f32g08abcdbj4.onfi-dump.bin"), None)
+        if dump is None:
+            failures.append("the sample dump is missing")
+        else:
+            whole = json.loads(run(tool, ["-j", "-a", str(dump)])[1])
+            if not validator.is_valid(whole):
+                failures.append("the sample dump's document is not valid")
+            schema_rejects_dump(validator, whole, failures)
     if layouts != {"ONFI", "JEDEC", None}:
         failures.append(f"the inputs gave only the layouts {layouts}")
     for failure in failures:

@@ -1,0 +1,88 @@
+// libFuzzer target: any bytes as a whole dump of the parameter page area,
+// decoded at every report level and as JSON, with the report's invariants
+// checked on every input. A violation aborts, so libFuzzer keeps the input.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "tolvik.h"
+
+namespace {
+
+// Twice the room the tool gives, so that a report too long for the tool's
+// buffer shows as too long instead of being cut short.
+constexpr std::size_t kTextRoom = 2 * tolvik::kDumpReportCapacity;
+constexpr std::size_t kJsonRoom = 2 * tolvik::kJsonCapacity;
+
+// The longest -a report, measured with tolvik_longest_dump
+// (longest_dump.cpp) and stated beside kDumpReportCapacity.
+constexpr std::size_t kLongestDump = 11832;
+static_assert(kLongestDump < tolvik::kDumpReportCapacity);
+
+constexpr char kUntouched = '\x5A';
+
+[[noreturn]] void violated(const char* what, int level) {
+  std::fprintf(stderr, "invariant violated at level %d: %s\n", level, what);
+  std::abort();
+}
+
+char text[kJsonRoom];
+char page_text[tolvik::kReportCapacity];
+
+tolvik::DecodeResult decode(std::span<const std::uint8_t> dump, int level, tolvik::Output output) {
+  const std::size_t room = output == tolvik::Output::Json ? kJsonRoom : kTextRoom;
+  std::memset(text, kUntouched, room);
+  const tolvik::DecodeResult r = tolvik::decode_dump(dump, {text, room}, level, output);
+  if (r.needed != r.length) violated("a report that fits was cut short", level);
+  if (output == tolvik::Output::Json) {
+    if (r.length >= tolvik::kJsonCapacity) violated("JSON document beyond kJsonCapacity", level);
+    return r;
+  }
+  if (r.layout == tolvik::Layout::None) {
+    if (r.length != 0 || text[0] != kUntouched) violated("a dump without layout wrote", level);
+    return r;
+  }
+  if (r.length > kLongestDump) violated("report longer than the measured longest", level);
+  if (text[r.length] != '\0') violated("no NUL at the returned length", level);
+  if (std::memchr(text, '\0', r.length) != nullptr) violated("NUL before the returned length", level);
+  if (text[r.length + 1] != kUntouched) violated("wrote past the report's NUL", level);
+  if (std::string_view(text, r.length).find("Raw size  : ") == std::string_view::npos)
+    violated("no size lines", level);
+  if (r.verified && !r.crc_ok) violated("verified without a passing page", level);
+  return r;
+}
+
+// When copy 1 passes and carries the signature of the layout found, the page
+// part of the report (after the copy and decoded lines) is the page's own.
+void check_page_part(std::span<const std::uint8_t> dump, tolvik::Layout layout, int level) {
+  const bool jedec = layout == tolvik::Layout::Jedec;
+  const std::size_t size = jedec ? 512 : 256;
+  if (dump.size() < 4 || std::memcmp(dump.data(), jedec ? "JESD" : "ONFI", 4) != 0) return;
+  tolvik::ParamPage page{};
+  std::memcpy(page.bytes, dump.data(), std::min(dump.size(), size));
+  const std::uint16_t stored = static_cast<std::uint16_t>(page.bytes[size - 2] | page.bytes[size - 1] << 8);
+  if (tolvik::crc16_param_page(page.bytes, size - 2, tolvik::kParamPageCrcSeed) != stored) return;
+  const std::size_t n = tolvik::decode_parameter_page(page, page_text, level);
+  // Copy lines, one per whole copy (at least one, at most three), then the
+  // decoded line.
+  const std::size_t copies = std::clamp<std::size_t>(dump.size() / size, 1, 3);
+  std::string_view rest(text);
+  for (std::size_t line = 0; line < copies + 1; ++line) rest.remove_prefix(rest.find('\n') + 1);
+  if (!rest.starts_with(std::string_view(page_text, n)))
+    violated("page part differs from the page's report", level);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::span<const std::uint8_t> dump(data, size);
+  for (int level = 0; level <= 2; ++level) {
+    const tolvik::DecodeResult r = decode(dump, level, tolvik::Output::Text);
+    if (r.layout != tolvik::Layout::None) check_page_part(dump, r.layout, level);
+  }
+  decode(dump, 2, tolvik::Output::Json);
+  return 0;
+}
