@@ -13,8 +13,10 @@
 // starting shape (every section an ECC section with blocks from number 100
 // on) is the one that moves alone would find slowest.
 //
-// Usage: tolvik_longest_dump [page.bin] [out.bin]   starts from the page
-// (e.g. fuzz/corpus/longest.onfi.bin) and writes the longest dump found.
+// Usage: tolvik_longest_dump [--json] [page.bin] [out.bin]   starts from the
+// page (e.g. fuzz/corpus/longest.onfi.bin) and writes the longest dump found.
+// With --json it measures the JSON document instead (start from
+// fuzz/corpus/longest-json.onfi.bin).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -35,6 +37,7 @@ std::vector<std::uint8_t> dump(tolvik::kDumpLimit);
 std::vector<std::uint8_t> epp;
 std::size_t dump_size = 0;
 char report[4 * tolvik::kDumpReportCapacity];
+tolvik::Output output = tolvik::Output::Text;
 
 void build(const std::uint8_t* params) {
   std::uint8_t page[256] = {'O', 'N', 'F', 'I'};
@@ -73,7 +76,7 @@ void build(const std::uint8_t* params) {
 
 std::size_t report_length(const std::uint8_t* params) {
   build(params);
-  return tolvik::decode_dump({dump.data(), dump_size}, report, tolvik::kDefaultLevel).needed;
+  return tolvik::decode_dump({dump.data(), dump_size}, report, tolvik::kDefaultLevel, output).needed;
 }
 
 std::size_t climb(std::uint8_t* params) {
@@ -102,6 +105,11 @@ std::size_t climb(std::uint8_t* params) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--json") == 0) {
+    output = tolvik::Output::Json;
+    --argc;
+    ++argv;
+  }
   std::uint8_t params[kParams] = {};
   if (argc > 1) {
     std::FILE* f = std::fopen(argv[1], "rb");
@@ -123,7 +131,8 @@ int main(int argc, char** argv) {
     std::memcpy(s, shape, sizeof shape);
   }
   const std::size_t longest = climb(params);
-  std::printf("onfi dump longest: %zu characters (%zu-byte dump)\n", longest, dump_size);
+  std::printf("onfi dump longest%s: %zu characters (%zu-byte dump)\n",
+              output == tolvik::Output::Json ? " JSON" : "", longest, dump_size);
   if (argc > 2) {
     build(params);
     std::FILE* f = std::fopen(argv[2], "wb");

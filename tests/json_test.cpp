@@ -3,8 +3,10 @@
 // their odd bytes escaped, and the command's exit status and messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -406,6 +408,85 @@ TEST(JsonDocument, LongestDocumentsFitTheirRoom) {
     const std::string document = decode_json(PageBuilder::from_file(kFuzzCorpus + "/" + c.page));
     EXPECT_EQ(document.size(), c.length) << c.page;
     EXPECT_LT(document.size(), kJsonCapacity / 4) << c.page;
+  }
+}
+
+// The word after a line's label, or "" without such a line.
+std::string after_label(const std::vector<std::string>& lines, std::string_view label) {
+  for (const std::string& line : lines) {
+    if (line.starts_with(label)) {
+      const std::string rest = line.substr(label.size());
+      return rest.substr(0, rest.find_first_of(" ,"));
+    }
+  }
+  return "";
+}
+
+std::size_t count_lines(const std::vector<std::string>& lines, std::string_view label) {
+  return static_cast<std::size_t>(std::count_if(
+      lines.begin(), lines.end(), [&](const std::string& line) { return line.starts_with(label); }));
+}
+
+TEST(JsonDocument, WholeDumpMembersAgreeWithTheTextReport) {
+  std::vector<std::string> files = {kSamples + "/mt29f32g08abcdbj4.onfi-dump.bin"};
+  for (const auto& entry : std::filesystem::directory_iterator(kFuzzCorpus + "/../corpus-dump")) {
+    files.push_back(entry.path().string());
+  }
+  for (const std::string& file : files) {
+    const std::string bytes = read_file(file);
+    const std::span<const std::uint8_t> dump(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                             bytes.size());
+    std::string text(kDumpReportCapacity, '\0');
+    const DecodeResult text_result = decode_dump(dump, text, 2);
+    text.resize(text_result.length);
+    std::string document(kJsonCapacity, '\0');
+    const DecodeResult json_result = decode_dump(dump, document, 2, Output::Json);
+    document.resize(json_result.length);
+    EXPECT_TRUE(json_result.complete()) << file;
+    EXPECT_EQ(json_result.verified, text_result.verified) << file;
+    EXPECT_EQ(json_result.crc_ok, text_result.crc_ok) << file;
+    const json d = json::parse(document);
+    const std::vector<std::string> lines = lines_of(text);
+    if (text.empty()) {
+      EXPECT_TRUE(d["layout"].is_null()) << file;
+      continue;
+    }
+
+    // "Copy k    : 0xSSSS - ...", one per element, in order.
+    std::vector<unsigned long> stored;
+    for (const std::string& line : lines) {
+      if (line.starts_with("Copy "))
+        stored.push_back(std::stoul(line.substr(line.find("0x") + 2, 4), nullptr, 16));
+    }
+    std::vector<unsigned long> members;
+    for (const json& copy : d["copies"]) members.push_back(copy["stored"].get<unsigned long>());
+    EXPECT_EQ(members, stored) << file;
+    const std::string decoded = lines[count_lines(lines, "Copy ")];
+    EXPECT_EQ(d["decoded"]["source"], decoded.starts_with("Decoded   : majority") ? "majority" : "copy")
+        << file;
+    EXPECT_EQ(d["decoded"]["ok"], json_result.crc_ok) << file;
+    const std::string copy = after_label(lines, "Decoded   : copy ");
+    EXPECT_EQ(d["decoded"]["copy"].is_null() ? "" : d["decoded"]["copy"].dump(), copy) << file;
+
+    const bool extended = count_lines(lines, "Ext page  : ") != 0;
+    ASSERT_EQ(!d["extended_page"].is_null(), extended) << file;
+    if (extended) {
+      const json& epp = d["extended_page"];
+      EXPECT_EQ(epp["length_bytes"].dump(), after_label(lines, "Ext page  : ")) << file;
+      EXPECT_EQ(epp["copies"].size(), count_lines(lines, "Ext copy ")) << file;
+      EXPECT_EQ(epp["used"].is_null(), count_lines(lines, "Ext used  : ") == 0) << file;
+      EXPECT_EQ(epp["sections"].size(), count_lines(lines, "Section ")) << file;
+      std::size_t blocks = 0;
+      for (const json& section : epp["sections"]) {
+        if (section.contains("ecc_blocks")) blocks += section["ecc_blocks"].size();
+      }
+      EXPECT_EQ(blocks, count_lines(lines, "ECC information block ")) << file;
+    }
+    for (const auto& [name, label] :
+         {std::pair{"data_size_bytes", "Data size : "}, {"raw_size_bytes", "Raw size  : "}}) {
+      const std::string shown = after_label(lines, label);
+      EXPECT_EQ(d[name].is_null() ? "more" : d[name].dump(), shown) << file << " " << name;
+    }
   }
 }
 
