@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <string_view>
 
 #include "tolvik.h"
@@ -75,6 +76,30 @@ void check_page_part(std::span<const std::uint8_t> dump, tolvik::Layout layout, 
     violated("page part differs from the page's report", level);
 }
 
+// The document parses, holds the required members and those of -a, and
+// agrees with the decoder's result on layout and CRC.
+void check_json(const tolvik::DecodeResult& r) {
+  nlohmann::json d = nlohmann::json::parse(std::string_view(text, r.length), nullptr, false);
+  if (d.is_discarded() || !d.is_object()) violated("JSON does not parse", 2);
+  for (const char* member : {"version", "layout", "crc", "manufacturer", "model"}) {
+    if (!d.contains(member)) violated("JSON lacks a required member", 2);
+  }
+  if (r.layout == tolvik::Layout::None) {
+    if (!d["layout"].is_null() || !d["crc"].is_null()) violated("JSON of a dump without layout", 2);
+    return;
+  }
+  if (d["layout"] != (r.layout == tolvik::Layout::Jedec ? "JEDEC" : "ONFI"))
+    violated("JSON layout differs", 2);
+  for (const char* member : {"copies", "decoded", "extended_page", "data_size_bytes", "raw_size_bytes"}) {
+    if (!d.contains(member)) violated("JSON lacks a member of -a", 2);
+  }
+  nlohmann::json& crc = d["crc"];
+  if (crc["stored"] != r.stored_crc || crc["computed"] != r.computed_crc || crc["ok"] != r.crc_ok ||
+      d["decoded"]["ok"] != r.crc_ok) {
+    violated("JSON CRC differs from the decoder's", 2);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -83,6 +108,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tolvik::DecodeResult r = decode(dump, level, tolvik::Output::Text);
     if (r.layout != tolvik::Layout::None) check_page_part(dump, r.layout, level);
   }
-  decode(dump, 2, tolvik::Output::Json);
+  check_json(decode(dump, 2, tolvik::Output::Json));
   return 0;
 }
