@@ -109,7 +109,8 @@ tolvik::DecodeResult decode(const CommandLine& line, const Loaded& loaded, tolvi
                                                                         : tolvik::kReportCapacity);
   if (line.all) return tolvik::decode_dump(loaded.bytes, report, line.options.level, output);
   tolvik::ParamPage page{};
-  std::memcpy(page.bytes, loaded.bytes.data(), loaded.bytes.size());
+  // Nothing read (a file that did not open) has no data pointer to copy from.
+  if (!loaded.bytes.empty()) std::memcpy(page.bytes, loaded.bytes.data(), loaded.bytes.size());
   return tolvik::decode_page(page, report, line.options.level, output);
 }
 
