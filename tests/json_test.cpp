@@ -102,6 +102,8 @@ TEST(JsonDocument, StringsEscapeEveryByteOutsidePrintableAscii) {
        R"("manufacturer":"A\u0001\"\\\u007f","model":"\u0080\u00ff\u001f ~",)"},
       {std::string("AB\0CD", 5), "", R"("manufacturer":"AB","model":"",)"},
       {"\t\n\r", "", R"("manufacturer":"\u0009\u000a\u000d","model":"",)"},
+      {"ABCDEFGH~\x7F", "01234567\\ABCDEFGHIJK",
+       R"("manufacturer":"ABCDEFGH~\u007f","model":"01234567\\ABCDEFGHIJK",)"},
   };
   for (const auto& c : cases) {
     for (const bool jedec : {false, true}) {
