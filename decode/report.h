@@ -1,5 +1,7 @@
 // The report framework every decoder section writes through: the report
-// cursor, level gating, report_append, flag tables and top-speed lookup.
+// cursor, level gating, report_append, flag tables and top-speed lookup, and
+// the field layer (report_field and friends) whose declarations the text
+// report and the JSON document both render.
 #pragma once
 
 #include <array>
