@@ -60,6 +60,9 @@ struct Lines {
   }
 };
 
+// Whole-line comments; trimmed is not empty.
+bool is_comment_line(std::string_view trimmed) { return trimmed[0] == '#' || trimmed.starts_with("//"); }
+
 // Positions stay far below overflow: a line adds fewer bytes than the text
 // has characters, and the text is at most kHexTextLimit long.
 constexpr std::uint64_t kMaxPosition = std::numeric_limits<std::size_t>::max() / 2;
@@ -327,7 +330,7 @@ unsigned decide_radix(const DumpForm& form, Lines lines, DumpLine before) {
   std::string_view line;
   while (lines.next(line)) {
     line = trim(line);
-    if (line.empty() || line[0] == '#' || line.starts_with("//")) continue;
+    if (line.empty() || is_comment_line(line)) continue;
     const DumpLine d = classify_dump(line, form);
     if (d.kind == Kind::Bad) break;
     if (d.kind == Kind::Repeat) {
@@ -388,8 +391,6 @@ bool first_groups_swapped(Walk walk) {
   });
   return count >= 2 && swapped_signature(groups[0], groups[1]);
 }
-
-bool is_comment_line(std::string_view trimmed) { return trimmed[0] == '#' || trimmed.starts_with("//"); }
 
 // ---- The reader ---------------------------------------------------------------
 
