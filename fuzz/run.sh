@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Bounded fuzz run: builds the libFuzzer target (ASan + UBSan) and fuzzes
-# decode_parameter_page from the seed corpus for a fixed time with a fixed
-# seed. Fails when the target finds a fault; the input that shows it is left
-# in <build-dir>/artifacts/.
+# Bounded fuzz run: builds the libFuzzer targets (ASan + UBSan) and fuzzes
+# decode_parameter_page (two thirds of the time) and read_hex_listing (the
+# rest) from their seed corpora with a fixed seed. Fails when a target finds
+# a fault; the input that shows it is left in <build-dir>/artifacts/.
 #
 # Usage: fuzz/run.sh [seconds] [build-dir]   (defaults: 90, build-fuzz)
 set -euo pipefail
@@ -12,23 +12,30 @@ build=${2:-build-fuzz}
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTOLVIK_FUZZ=ON -DTOLVIK_TESTS=OFF -DTOLVIK_STATIC=OFF >/dev/null
-cmake --build "$build" -j2 --target tolvik_fuzz
+cmake --build "$build" -j2 --target tolvik_fuzz tolvik_hex_fuzz
 
 # New inputs go to a scratch corpus; the seeds in the repo stay as they are.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$build/artifacts"
-log="$build/fuzz.log"
 
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-status=0
-"$build/fuzz/tolvik_fuzz" -seed=20302 -max_total_time="$seconds" -max_len=512 -timeout=10 \
-  -print_final_stats=1 -artifact_prefix="$build/artifacts/" "$work" fuzz/corpus 2>"$log" || status=$?
-if ((status != 0)); then
-  # The whole log: the fault, its stack and the input that shows it.
-  cat "$log"
-  echo "fuzz run FAILED (status $status); inputs in $build/artifacts/" >&2
-  exit "$status"
-fi
-grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^longest report' "$log"
+
+# fuzz TARGET SECONDS MAX_LEN CORPUS
+fuzz() {
+  local log="$build/$1.log" status=0
+  mkdir -p "$work/$1"
+  "$build/fuzz/$1" -seed=20302 -max_total_time="$2" -max_len="$3" -timeout=10 \
+    -print_final_stats=1 -artifact_prefix="$build/artifacts/" "$work/$1" "$4" 2>"$log" || status=$?
+  if ((status != 0)); then
+    # The whole log: the fault, its stack and the input that shows it.
+    cat "$log"
+    echo "fuzz run of $1 FAILED (status $status); inputs in $build/artifacts/" >&2
+    exit "$status"
+  fi
+  echo "$1:"
+  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^longest report' "$log"
+}
+fuzz tolvik_fuzz $((seconds - seconds / 3)) 512 fuzz/corpus
+fuzz tolvik_hex_fuzz $((seconds / 3)) 4096 fuzz/hex-corpus
