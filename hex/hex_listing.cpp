@@ -17,12 +17,22 @@
 namespace tolvik::detail {
 namespace {
 
-constexpr int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// Value of each character as a hex digit, -1 for the rest: one load per
+// character, the reader's inner loop.
+constexpr auto kHexValue = [] {
+  struct Table {
+    signed char value[256];
+  } table{};
+  for (int c = 0; c < 256; ++c) {
+    table.value[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                     : -1);
+  }
+  return table;
+}();
+
+constexpr int hex_digit(char c) { return kHexValue.value[static_cast<unsigned char>(c)]; }
 
 constexpr bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
