@@ -7,7 +7,6 @@
 // applies offsets and '*' lines. Bare hex and C arrays share one tokenizer.
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <limits>
 #include <span>
 #include <string_view>
@@ -334,8 +333,16 @@ bool step_fits(std::string_view from, std::string_view to, unsigned radix, const
 
 // The offsets' radix, for a form that does not tell: the one in which the
 // offsets step by the bytes of the lines, read ahead from the first line.
+bool octal_digits(std::string_view digits) {
+  for (const char c : digits) {
+    if (hex_digit(c) >= 8) return false;
+  }
+  return true;
+}
+
 unsigned decide_radix(const DumpForm& form, Lines lines, DumpLine before) {
   if (form.radix != 0) return form.radix;
+  if (!octal_digits(before.offset)) return 16;
   bool repeated = false;
   std::string_view line;
   while (lines.next(line)) {
@@ -347,11 +354,7 @@ unsigned decide_radix(const DumpForm& form, Lines lines, DumpLine before) {
       repeated = true;
       continue;
     }
-    for (const std::string_view digits : {before.offset, d.offset}) {
-      for (const char c : digits) {
-        if (hex_digit(c) >= 8) return 16;
-      }
-    }
+    if (!octal_digits(d.offset)) return 16;
     const bool lone = d.kind == Kind::Offset;
     const bool hex = step_fits(before.offset, d.offset, 16, before, repeated, lone);
     const bool octal = step_fits(before.offset, d.offset, 8, before, repeated, lone);
@@ -529,6 +532,8 @@ HexResult read_hex_listing(std::string_view text, std::span<std::uint8_t> out) {
     const std::size_t last = text.rfind('\n');
     text = last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
   }
+  // A byte order mark, as editors on Windows save text, is not part of it.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   detail::Reader reader;
   reader.place.out = out;
   reader.lines.text = text;

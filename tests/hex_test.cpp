@@ -189,6 +189,12 @@ TEST(HexListing, FormsAndFailures) {
        {1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 4, 9},
        0},
       {"octal offset with a digit 8", "0000000 01 02 03 04 05 06 07 08\n0000010 09\n0000018 0a\n", {}, 3},
+      {"one line, its offset not octal", "0000019 01 02\n", {0x01, 0x02}, 0},
+      {"byte order mark",
+       "\xEF\xBB\xBF"
+       "4f 4e\r\n",
+       {0x4f, 0x4e},
+       0},
       {"empty od", "0000000\n", {}, 0},
       {"xxd -i of an empty file", "unsigned char x[] = {\n};\nunsigned int x_len = 0;\n", {}, 0},
   };
