@@ -21,7 +21,7 @@ set_target_properties(tolvik_decoder PROPERTIES OUTPUT_NAME tolvik EXPORT_NAME t
 target_compile_features(tolvik_decoder PUBLIC cxx_std_20)
 
 install(TARGETS tolvik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
-install(FILES ${PROJECT_SOURCE_DIR}/man/tolvik.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+install(FILES ${PROJECT_SOURCE_DIR}/man/tolvik.1.in RENAME tolvik.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
 
 install(TARGETS tolvik_decoder EXPORT tolvikTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library
