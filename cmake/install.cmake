@@ -15,10 +15,8 @@ include(CMakePackageConfigHelpers)
 set(TOLVIK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tolvik)
 
 # Installed, the decoder is libtolvik.a and its imported target tolvik::tolvik,
-# the name in-tree code already uses. Its header names std::span, so whoever
-# links it compiles as C++20 at least.
+# the name in-tree code already uses.
 set_target_properties(tolvik_decoder PROPERTIES OUTPUT_NAME tolvik EXPORT_NAME tolvik)
-target_compile_features(tolvik_decoder PUBLIC cxx_std_20)
 
 install(TARGETS tolvik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 install(FILES ${PROJECT_SOURCE_DIR}/man/tolvik.1.in RENAME tolvik.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
