@@ -14,10 +14,12 @@
 namespace tolvik::test {
 namespace {
 
-const std::string kBanner = "JEDEC/ONFI NAND parameter page decoder v0.17\n";
+// The version text comes from the project version, as the tool's does.
+const std::string kVersionLine = TOLVIK_EXPECTED_VERSION "\n";
+const std::string kBanner = "JEDEC/ONFI NAND parameter page decoder " + kVersionLine;
 const std::string kUsage =
     "Use:\ntolvik file.bin [level[t]]\n\tlevel=0(less)/1/2(more,default)\n\tt - save report to file.bin.txt";
-const std::string kTvk = "TVK: v0.17\n";
+const std::string kTvk = "TVK: " + kVersionLine;
 const std::string kSample = "mt29f1g08abbda3w.onfi.bin";
 
 TEST(Command, NoArgumentsPrintsBannerAndUsage) {
@@ -59,7 +61,7 @@ TEST(Command, SecondArgumentSelectsLevelAndSaving) {
     EXPECT_EQ(run.status, 0) << shown;
     EXPECT_EQ(std::filesystem::exists(input + ".txt"), c.save) << shown;
     if (c.save) {
-      EXPECT_EQ(read_file(input + ".txt"), "v0.17\n" + report) << shown;
+      EXPECT_EQ(read_file(input + ".txt"), kVersionLine + report) << shown;
     }
   }
 }
@@ -108,7 +110,7 @@ TEST(Command, MissingInputWithSaveFlagStillSavesTheEmptyReport) {
   const std::string input = dir.file("missing.bin");
   const RunResult run = run_tolvik({input, "t"});
   EXPECT_EQ(run.out, kBanner + kTvk + "Open file Error\n\nlen=0\nSave to " + input + ".txt\n");
-  EXPECT_EQ(read_file(input + ".txt"), "v0.17\n");
+  EXPECT_EQ(read_file(input + ".txt"), kVersionLine);
   EXPECT_EQ(run.status, 1);
 }
 
@@ -135,7 +137,7 @@ TEST(Command, LongInputNamesAreNeitherRefusedNorCut) {
   const std::string report = decode(PageBuilder::from_file(input), 1);
   EXPECT_EQ(run.out, kBanner + kTvk + "Read file Error\n" + report +
                          "\nlen=" + std::to_string(report.size()) + "\nSave to " + input + ".txt\n");
-  EXPECT_EQ(read_file(input + ".txt"), "v0.17\n" + report);
+  EXPECT_EQ(read_file(input + ".txt"), kVersionLine + report);
   EXPECT_EQ(run.status, 0);
 }
 

@@ -18,7 +18,9 @@
 namespace tolvik::test {
 namespace {
 
-const std::string kHead = "JEDEC/ONFI NAND parameter page decoder v0.17\nTVK: v0.17\n";
+// The version text comes from the project version, as the tool's does.
+const std::string kVersionLine = TOLVIK_EXPECTED_VERSION "\n";
+const std::string kHead = "JEDEC/ONFI NAND parameter page decoder " + kVersionLine + "TVK: " + kVersionLine;
 const std::string kEmptyReport = "\nlen=0\n";
 
 // A run that blocks (reading a FIFO or an endless device) kills the test
@@ -124,7 +126,7 @@ TEST(Hostile, UnusualPathsAreUsedUnchanged) {
     const RunResult run = run_tolvik({input, "1t"});
     EXPECT_EQ(run.out, kHead + report_output(sample_page(), 1) + "Save to " + input + ".txt\n");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(read_file(input + ".txt"), "v0.17\n" + decode(sample_page(), 1));
+    EXPECT_EQ(read_file(input + ".txt"), kVersionLine + decode(sample_page(), 1));
   }
   ASSERT_EQ(paths[0].size(), 4000U);
 }
@@ -203,7 +205,7 @@ TEST(Hostile, ReportFileIsNeverTheInputNorAnythingButARegularFile) {
 }
 
 TEST(Hostile, ReportFileThatIsARegularFileIsReplaced) {
-  const std::string report = "v0.17\n" + decode(sample_page(), 2);
+  const std::string report = kVersionLine + decode(sample_page(), 2);
   const struct {
     const char* what;
     bool through_symlink;
@@ -240,12 +242,12 @@ TEST(Hostile, FailingStandardOutputIsNotSuccess) {
   write_file(input, page_bytes(sample_page()));
   EXPECT_EQ(run_with_stdout(dir, "'" + input + "' 0", ">/dev/full"), 1);
   EXPECT_EQ(run_with_stdout(dir, "'" + input + "' t", ">/dev/full"), 1);
-  EXPECT_EQ(read_file(input + ".txt"), "v0.17\n" + decode(sample_page(), 2));
+  EXPECT_EQ(read_file(input + ".txt"), kVersionLine + decode(sample_page(), 2));
   // With standard output closed, the files the tool opens take its number;
   // console text must still not end up in the report file.
   std::filesystem::remove(input + ".txt");
   EXPECT_EQ(run_with_stdout(dir, "'" + input + "' 1t", ">&-"), 1);
-  EXPECT_EQ(read_file(input + ".txt"), "v0.17\n" + decode(sample_page(), 1));
+  EXPECT_EQ(read_file(input + ".txt"), kVersionLine + decode(sample_page(), 1));
 }
 
 // A reader that goes away before the tool writes: no death by SIGPIPE, the
@@ -260,7 +262,7 @@ TEST(Hostile, ClosedPipeStillSavesTheReportFile) {
   ASSERT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(read_file(dir.file("status")), "1\n");
   EXPECT_EQ(read_file(dir.file("stderr")), "");
-  EXPECT_EQ(read_file(input + ".txt"), "v0.17\n" + decode(sample_page(), 2));
+  EXPECT_EQ(read_file(input + ".txt"), kVersionLine + decode(sample_page(), 2));
 }
 
 TEST(Hostile, TextFieldBytesAreCopiedUnchanged) {
@@ -281,7 +283,7 @@ TEST(Hostile, TextFieldBytesAreCopiedUnchanged) {
     const RunResult run = run_tolvik({input, "0t"});
     const std::string header = (jedec ? "JEDEC     : " : "ONFI      : ") + manufacturer + " " + model + " [";
     EXPECT_EQ(run.out.find(kHead + header), 0U) << n;
-    EXPECT_EQ(read_file(input + ".txt").find("v0.17\n" + header), 0U) << n;
+    EXPECT_EQ(read_file(input + ".txt").find(kVersionLine + header), 0U) << n;
     EXPECT_EQ(run.status, 0) << n;
   }
 }
