@@ -12,6 +12,7 @@
 #
 # Use: bench/run-cost.sh [BUILD_DIR]   (default build-bench; configured with
 # the benchmarks on and built here if needed). Needs valgrind and xxd.
+# RUNS=N changes the run count, DUMP=FILE the dump.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,7 +37,8 @@ trap 'rm -rf "$work"' EXIT
 
 page=$work/full.onfi.bin
 "$build/bench/write_full_page" onfi "$page"
-dump=$root/samples/mt29f32g08abcdbj4.onfi-dump.bin
+# A real device's whole parameter page area (DUMP= names another).
+dump=${DUMP:-$root/samples/mt29f32g08abcdbj4.onfi-dump.bin}
 listing=$work/page.xxd
 xxd "$root/samples/mt29f32g08abcdbj4.onfi.bin" >"$listing"
 file "$build/tolvik" | grep -o 'static-pie linked\|statically linked\|dynamically linked' |
@@ -66,7 +68,14 @@ echo "instructions: one run each under callgrind (target <= 2.0)"
 for mode in page dump hex json; do
   case $mode in
     page) tool=("$build/tolvik" "$page" 2) ;;
-    dump) tool=("$build/tolvik" -a "$dump") ;;
+    dump)
+      [[ -f $dump ]] || {
+        echo
+        echo "dump: skipped, no $dump"
+        continue
+      }
+      tool=("$build/tolvik" -a "$dump")
+      ;;
     hex) tool=("$build/tolvik" -x "$listing") ;;
     json) tool=("$build/tolvik" -j "$page") ;;
   esac
