@@ -32,6 +32,8 @@ for file in bin/tolvik share/man/man1/tolvik.1.gz include/tolvik.h include/tolvi
   share/bash-completion/completions/tolvik share/tolvik/tolvik.schema.json; do
   [[ -f $prefix/$file ]] || fail "not installed: $file"
 done
+# Debian's own files (copyright, changelog, lintian override) go into the packages only.
+[[ ! -e $prefix/share/doc && ! -e $prefix/share/lintian ]] || fail "Debian package files in a plain install"
 libdir=$(dirname "$(find "$prefix" -name libtolvik.a -print -quit)")
 [[ $libdir != . ]] || fail "not installed: libtolvik.a"
 for file in cmake/tolvik/tolvikConfig.cmake cmake/tolvik/tolvikConfigVersion.cmake pkgconfig/tolvik.pc; do
