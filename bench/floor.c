@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 int main(int argc, char **argv) {
-  static char text[16384];
+  static char text[65536];
   size_t length = argc > 1 ? strtoul(argv[1], NULL, 10) : 0;
   if (length > sizeof text) length = sizeof text;
   memset(text, 'x', length);

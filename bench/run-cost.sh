@@ -1,66 +1,106 @@
 #!/usr/bin/env bash
-# What one whole run of tolvik costs next to the least a process can cost:
-# tolvik at level 2 on a full ONFI page, and tolvik -a on the sample dump,
-# each against a static C program (floor.c) that prints a text of the same
-# length.
+# What one whole run of tolvik costs next to the least a process can cost: a
+# C program (floor.c), linked as the tool is, that prints a text of the same
+# length. Four runs of the tool are measured, each against the floor:
+#   page   level 2 on a full ONFI page (every byte 0xFF)
+#   dump   -a on a whole read of a real device's parameter page area
+#   hex    -x on an xxd listing of a real page
+#   json   -j on the full ONFI page
+# and the floor linked static-pie against the floor linked plain -static.
 #  - wall time: RUNS alternating runs of each (default 3000), median to median;
 #  - instructions: one run of each under callgrind, start-up included.
 #
 # Use: bench/run-cost.sh [BUILD_DIR]   (default build-bench; configured with
-# the benchmarks on and built here if needed). Needs valgrind.
+# the benchmarks on and built here if needed). Needs valgrind and xxd.
+# RUNS=N changes the run count, DUMP=FILE the dump.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-bench}
 runs=${RUNS:-3000}
 
-command -v valgrind >/dev/null || {
-  echo "run-cost.sh: valgrind is needed (apt-get install valgrind)" >&2
-  exit 1
-}
+for tool in valgrind xxd; do
+  command -v "$tool" >/dev/null || {
+    echo "run-cost.sh: $tool is needed (apt-get install $tool)" >&2
+    exit 1
+  }
+done
 cmake -S "$root" -B "$build" -DTOLVIK_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target tolvik tolvik_floor run_timer write_full_page >/dev/null
+floor_static=
+if cmake --build "$build" -j2 --target tolvik_floor_static >/dev/null 2>&1; then
+  floor_static=$build/bench/tolvik_floor_static
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tolvik-run-cost.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 page=$work/full.onfi.bin
 "$build/bench/write_full_page" onfi "$page"
-tool=("$build/tolvik" "$page" 2)
-length=$("${tool[@]}" | wc -c)
-floor=("$build/bench/tolvik_floor" "$length")
-[[ $("${floor[@]}" | wc -c) -eq $length ]] || {
-  echo "run-cost.sh: the floor program does not print $length characters" >&2
-  exit 1
-}
-echo "tolvik ${tool[*]:1} prints $length characters; the floor prints as many"
-file "$build/tolvik" | grep -q 'statically linked' || echo "note: $build/tolvik is not statically linked"
-
+# A real device's whole parameter page area (DUMP= names another).
+dump=${DUMP:-$root/samples/mt29f32g08abcdbj4.onfi-dump.bin}
+listing=$work/page.xxd
+xxd "$root/samples/mt29f32g08abcdbj4.onfi.bin" >"$listing"
+file "$build/tolvik" | grep -o 'static-pie linked\|statically linked\|dynamically linked' |
+  sed 's/^/tolvik is /'
 echo
-echo "wall time, $runs alternating runs each (A = tolvik, B = floor):"
-timing=$("$build/bench/run_timer" "$runs" -- "${tool[@]}" -- "${floor[@]}")
-echo "$timing"
-wall_ratio=$(awk '$1 == "ratio" { print $2 }' <<<"$timing")
 
 instructions() {
   valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "$@" >/dev/null 2>"$work/valgrind.log"
   awk '$1 == "summary:" || $1 == "totals:" { print $2; exit }' "$work/callgrind.out"
 }
-tool_ir=$(instructions "${tool[@]}")
-floor_ir=$(instructions "${floor[@]}")
-ir_ratio=$(awk -v a="$tool_ir" -v b="$floor_ir" 'BEGIN { printf "%.2f", a / b }')
 
-echo
-echo "instructions of one run (callgrind): tolvik $tool_ir, floor $floor_ir"
-echo
-echo "wall-time ratio    $wall_ratio  (target <= 1.10)"
-echo "instruction ratio  $ir_ratio  (target <= 2.5)"
+# Compares command A with command B, both given as arrays' names.
+compare() {
+  local label=$1 timing wall a_ir b_ir
+  local -n a=$2 b=$3
+  timing=$("$build/bench/run_timer" "$runs" -- "${a[@]}" -- "${b[@]}")
+  wall=$(awk '$1 == "ratio" { print $2 }' <<<"$timing")
+  a_ir=$(instructions "${a[@]}")
+  b_ir=$(instructions "${b[@]}")
+  grep -v '^ratio' <<<"$timing" | sed 's/^/  /'
+  printf '%-6s wall %s  instructions %s vs %s = %s\n' "$label" "$wall" "$a_ir" "$b_ir" \
+    "$(awk -v a="$a_ir" -v b="$b_ir" 'BEGIN { printf "%.2f", a / b }')"
+}
 
-# The whole-dump mode (-a) on the sample dump, against a floor printing as much.
-dump_tool=("$build/tolvik" -a "$root/samples/mt29f32g08abcdbj4.onfi-dump.bin")
-dump_length=$("${dump_tool[@]}" | wc -c)
-dump_timing=$("$build/bench/run_timer" "$runs" -- "${dump_tool[@]}" -- "$build/bench/tolvik_floor" "$dump_length")
-echo
-echo "tolvik -a on the sample dump ($dump_length characters), $runs alternating runs each:"
-echo "$dump_timing"
-echo "-a wall-time ratio $(awk '$1 == "ratio" { print $2 }' <<<"$dump_timing")  (target <= 1.10)"
+echo "wall time: $runs alternating runs each, median to median (target <= 1.10);"
+echo "instructions: one run each under callgrind (target <= 2.0)"
+for mode in page dump hex json; do
+  case $mode in
+    page) tool=("$build/tolvik" "$page" 2) ;;
+    dump)
+      [[ -f $dump ]] || {
+        echo
+        echo "dump: skipped, no $dump"
+        continue
+      }
+      tool=("$build/tolvik" -a "$dump")
+      ;;
+    hex) tool=("$build/tolvik" -x "$listing") ;;
+    json) tool=("$build/tolvik" -j "$page") ;;
+  esac
+  status=0
+  "${tool[@]}" >"$work/out" || status=$?
+  if ((status != 0)); then
+    echo
+    echo "$mode: skipped, tolvik ${tool[*]:1} exits $status"
+    continue
+  fi
+  length=$(wc -c <"$work/out")
+  floor=("$build/bench/tolvik_floor" "$length")
+  [[ $("${floor[@]}" | wc -c) -eq $length ]] || {
+    echo "run-cost.sh: the floor program does not print $length characters" >&2
+    exit 1
+  }
+  echo
+  echo "$mode: tolvik ${tool[*]:1} prints $length characters (A = tolvik, B = floor)"
+  compare "$mode" tool floor
+done
+
+if [[ -n $floor_static ]]; then
+  linked=("$build/bench/tolvik_floor" 2500)
+  plain=("$floor_static" 2500)
+  echo
+  echo "floor as the tool is linked (A) against plain -static (B), 2500 characters"
+  compare floor linked plain
+fi

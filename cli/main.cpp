@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -62,14 +63,22 @@ struct Loaded {
   bool readable = false;  // there are bytes to decode (else: an empty report)
 };
 
-// The buffers of one run, zero until read into. Static: most of the room
-// only a dump or a listing needs, and untouched pages cost nothing.
-std::uint8_t g_input[tolvik::kHexTextLimit];
-std::uint8_t g_bytes[tolvik::kDumpLimit];
+// The buffers of one run. A page's room is in the image; the megabytes that
+// only a dump (-a) or a listing (-x) needs are taken when asked for: even
+// untouched, they slow the start of every run of a static-pie image.
+std::uint8_t g_page[tolvik::kPageSize];
+std::uint8_t* g_input = nullptr;
+std::uint8_t* g_bytes = g_page;
 char g_report[tolvik::kJsonCapacity];
 
 Loaded load(const CommandLine& line) {
   Loaded loaded;
+  if (line.all) g_bytes = new (std::nothrow) std::uint8_t[tolvik::kDumpLimit];
+  if (line.hex) g_input = new (std::nothrow) std::uint8_t[tolvik::kHexTextLimit];
+  if (g_bytes == nullptr || (line.hex && g_input == nullptr)) {
+    loaded.message = "Open file Error";
+    return loaded;
+  }
   const std::size_t wanted = line.all ? tolvik::kDumpLimit : tolvik::kPageSize;
   if (!line.hex) {
     loaded.input = tolvik::cli::read_input(line.file, {g_bytes, wanted});

@@ -26,6 +26,10 @@ bool write_all(int fd, const char* data, std::size_t size) {
 }  // namespace
 
 bool save_report(const char* path, const Input& input, const char* report, std::size_t length) {
+  // Not even opened when it is something else than a regular file: opening
+  // some devices acts on them (a tape rewinds, a watchdog starts).
+  struct stat named {};
+  if (stat(path, &named) == 0 && !S_ISREG(named.st_mode)) return false;
   // Opened without truncating and without waiting for a FIFO's reader, so
   // that what the name leads to can be checked before anything changes.
   const int fd = open(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);

@@ -1,27 +1,56 @@
 # Installation rules: the tool, its man page, the decoder library and its package files.
 #
 # cmake --install <build> --prefix P gives
-#   P/bin/tolvik                       the tool (statically linked)
-#   P/share/man/man1/tolvik.1          its man page
+#   P/bin/tolvik                       the tool (statically linked where that links)
+#   P/share/man/man1/tolvik.1.gz       its man page
+#   P/share/bash-completion/completions/tolvik
+#   P/share/tolvik/tolvik.schema.json  the JSON document's schema
 #   P/include/tolvik.h                 the decoder's public header
 #   P/LIB/libtolvik.a                  the decoder
 #   P/LIB/cmake/tolvik/                find_package(tolvik) -> tolvik::tolvik
 #   P/LIB/pkgconfig/tolvik.pc          pkg-config --cflags --libs tolvik
-# (LIB is CMAKE_INSTALL_LIBDIR: lib, or lib/<multiarch> when configured for
-# /usr) and cpack -G DEB packs the same tree under /usr.
+# (LIB is CMAKE_INSTALL_LIBDIR: lib/<multiarch> where the system has one, as
+# Debian's, else what GNUInstallDirs picks) and cpack -G DEB packs the same
+# tree under /usr, in two packages: tolvik (component tool) and
+# libtolvik-dev (component library).
+#
+# Debian's multiarch directory whatever the prefix, so that the package,
+# configured with the default prefix, still puts the library where Debian
+# wants it; the compilers and CMake there search it under any prefix.
+if(CMAKE_LIBRARY_ARCHITECTURE AND EXISTS /etc/debian_version)
+  set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries (LIBDIR)")
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(TOLVIK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tolvik)
 
 # Installed, the decoder is libtolvik.a and its imported target tolvik::tolvik,
-# the name in-tree code already uses. Its header names std::span, so whoever
-# links it compiles as C++20 at least.
+# the name in-tree code already uses.
 set_target_properties(tolvik_decoder PROPERTIES OUTPUT_NAME tolvik EXPORT_NAME tolvik)
-target_compile_features(tolvik_decoder PUBLIC cxx_std_20)
+
+# Compressed files as Debian wants them: maximum compression, no name or time
+# stamp inside, so the same sources give the same package.
+find_program(TOLVIK_GZIP gzip)
+function(tolvik_gzip source target)
+  add_custom_command(OUTPUT ${target} COMMAND ${TOLVIK_GZIP} -9 -n -c ${source} > ${target} DEPENDS ${source}
+    VERBATIM)
+endfunction()
+
+configure_file(${PROJECT_SOURCE_DIR}/man/tolvik.1.in ${PROJECT_BINARY_DIR}/man/tolvik.1 @ONLY)
+set(TOLVIK_MAN_PAGE ${PROJECT_BINARY_DIR}/man/tolvik.1)
+if(TOLVIK_GZIP)
+  tolvik_gzip(${PROJECT_BINARY_DIR}/man/tolvik.1 ${PROJECT_BINARY_DIR}/man/tolvik.1.gz)
+  set(TOLVIK_MAN_PAGE ${PROJECT_BINARY_DIR}/man/tolvik.1.gz)
+endif()
+add_custom_target(tolvik_man ALL DEPENDS ${TOLVIK_MAN_PAGE})
 
 install(TARGETS tolvik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
-install(FILES ${PROJECT_SOURCE_DIR}/man/tolvik.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+install(FILES ${TOLVIK_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+install(FILES ${PROJECT_SOURCE_DIR}/completion/tolvik DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+  COMPONENT tool)
+install(FILES ${PROJECT_SOURCE_DIR}/schema/tolvik.schema.json DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvik
+  COMPONENT tool)
 
 install(TARGETS tolvik_decoder EXPORT tolvikTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library

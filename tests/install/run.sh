@@ -28,9 +28,12 @@ done
 mv "$work/staged" "$work/prefix"
 prefix=$work/prefix
 
-for file in bin/tolvik share/man/man1/tolvik.1 include/tolvik.h; do
+for file in bin/tolvik share/man/man1/tolvik.1.gz include/tolvik.h include/tolvik_version.h \
+  share/bash-completion/completions/tolvik share/tolvik/tolvik.schema.json; do
   [[ -f $prefix/$file ]] || fail "not installed: $file"
 done
+# Debian's own files (copyright, changelog, lintian override) go into the packages only.
+[[ ! -e $prefix/share/doc && ! -e $prefix/share/lintian ]] || fail "Debian package files in a plain install"
 libdir=$(dirname "$(find "$prefix" -name libtolvik.a -print -quit)")
 [[ $libdir != . ]] || fail "not installed: libtolvik.a"
 for file in cmake/tolvik/tolvikConfig.cmake cmake/tolvik/tolvikConfigVersion.cmake pkgconfig/tolvik.pc; do
@@ -38,8 +41,12 @@ for file in cmake/tolvik/tolvikConfig.cmake cmake/tolvik/tolvikConfigVersion.cma
 done
 
 # The man page must format without a single warning.
-warnings=$(groff -man -ww -z "$prefix/share/man/man1/tolvik.1" 2>&1)
+warnings=$(gzip -dc "$prefix/share/man/man1/tolvik.1.gz" | groff -man -ww -z 2>&1)
 [[ -z $warnings ]] || fail "groff warns about tolvik.1: $warnings"
+if command -v mandoc >/dev/null; then
+  warnings=$(mandoc -T lint -W warning "$prefix/share/man/man1/tolvik.1.gz" 2>&1) ||
+    fail "mandoc warns about tolvik.1: $warnings"
+fi
 
 # The installed tool's report: everything after its banner and status lines,
 # so compare the consumer's output with the tail of the tool's.

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The bash completion of tolvik: options before the file (none after "--"
+# or after the file), then files, then the level argument, then nothing.
+#
+# Use: completion.sh COMPLETION_FILE
+set -euo pipefail
+
+# shellcheck source=/dev/null
+source "$1"
+work=$(mktemp -d "${TMPDIR:-/tmp}/tolvik-completion.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+touch page.bin page.hex ./-odd.bin
+
+failed=0
+# The command line typed so far (the last word is being completed), then
+# the candidates expected, in order (files sorted).
+check() {
+  local line=$1 expected=$2 got
+  read -ra COMP_WORDS <<<"$line"
+  [[ $line == *' ' ]] && COMP_WORDS+=('')
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  _tolvik
+  # Files come in directory order.
+  if [[ ${COMPREPLY[0]:-} == *.* ]]; then
+    mapfile -t COMPREPLY < <(printf '%s\n' "${COMPREPLY[@]}" | sort)
+  fi
+  got="${COMPREPLY[*]}"
+  if [[ $got != "$expected" ]]; then
+    echo "FAIL: '$line' completes to '$got', expected '$expected'" >&2
+    failed=1
+  fi
+}
+
+check 'tolvik --j' '--json'
+check 'tolvik -' '-a --all -x --hex -j --json -h --help -V --version --'
+check 'tolvik -a --h' '--hex --help'
+check 'tolvik pa' 'page.bin page.hex'
+check 'tolvik -x page.h' 'page.hex'
+check 'tolvik -- -' '-odd.bin'
+check 'tolvik page.bin ' '0 1 2 t 0t 1t 2t'
+check 'tolvik -j page.bin 1' '1 1t'
+check 'tolvik -- -odd.bin ' '0 1 2 t 0t 1t 2t'
+check 'tolvik page.bin 2 ' ''
+check 'tolvik page.bin --' ''
+
+((failed == 0)) || exit 1
+complete -p tolvik | grep -q -- '-F _tolvik' || { echo "FAIL: not registered for tolvik" >&2; exit 1; }
+echo "bash completion: ok"
