@@ -15,8 +15,8 @@ namespace tolvik::test {
 namespace {
 
 // The version text comes from the project version, as the tool's does.
-const std::string kVersionLine = TOLVIK_EXPECTED_VERSION "\n";
-const std::string kBanner = "JEDEC/ONFI NAND parameter page decoder " + kVersionLine;
+const std::string kVersionLine = kVersionText + "\n";
+const std::string kBanner = kBannerLine;
 const std::string kUsage =
     "Use:\ntolvik file.bin [level[t]]\n\tlevel=0(less)/1/2(more,default)\n\tt - save report to file.bin.txt";
 const std::string kTvk = "TVK: " + kVersionLine;

@@ -256,7 +256,7 @@ TEST(Dump, JsonMembers) {
   const std::string json(buffer.data(), r.length);
   for (
       const char* member : {
-          R"({"version":"v0.17","copies":[{"stored":35427,"computed":35427,"ok":true},)",
+          R"("copies":[{"stored":35427,"computed":35427,"ok":true},)",
           R"("decoded":{"source":"copy","copy":1,"ok":true})",
           R"("extended_page":{"length_bytes":48,"offset_bytes":768,"state":"read","copies":[{"stored":28861,)",
           R"("computed":28861,"ok":true,"signature":true},)",
@@ -301,12 +301,11 @@ TEST(DumpCommand, StatusMessageAndReportFile) {
     write_file(input, std::string(c.content.begin(), c.content.end()));
     const RunResult run = run_tolvik({"-a", input, "1t"});
     const Decoded d = decode_whole(c.content, 1);
-    EXPECT_EQ(run.out, std::string("JEDEC/ONFI NAND parameter page decoder v0.17\nTVK: v0.17\n") +
-                           (c.short_read ? "Read file Error\n" : "") + d.text +
+    EXPECT_EQ(run.out, kRunHead + (c.short_read ? "Read file Error\n" : "") + d.text +
                            "\nlen=" + std::to_string(d.text.size()) + "\nSave to " + input + ".txt\n")
         << c.name;
     EXPECT_EQ(run.status, c.status) << c.name;
-    EXPECT_EQ(read_file(input + ".txt"), "v0.17\n" + d.text) << c.name;
+    EXPECT_EQ(read_file(input + ".txt"), kVersionText + "\n" + d.text) << c.name;
   }
 }
 

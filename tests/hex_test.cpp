@@ -137,7 +137,7 @@ TEST(HexListing, UnreadableListingsPrintTheirMessageAndExitOne) {
   for (const auto& [text, message] : cases) {
     write_file(dir.file("listing.txt"), text);
     const RunResult r = run_tolvik({"-x", dir.file("listing.txt")});
-    EXPECT_EQ(r.out, "JEDEC/ONFI NAND parameter page decoder v0.17\nTVK: v0.17\n" + message + "\nlen=0\n");
+    EXPECT_EQ(r.out, kRunHead + message + "\nlen=0\n");
     EXPECT_EQ(r.status, 1);
   }
 }

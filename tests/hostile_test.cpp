@@ -19,8 +19,8 @@ namespace tolvik::test {
 namespace {
 
 // The version text comes from the project version, as the tool's does.
-const std::string kVersionLine = TOLVIK_EXPECTED_VERSION "\n";
-const std::string kHead = "JEDEC/ONFI NAND parameter page decoder " + kVersionLine + "TVK: " + kVersionLine;
+const std::string kVersionLine = kVersionText + "\n";
+const std::string kHead = kRunHead;
 const std::string kEmptyReport = "\nlen=0\n";
 
 // A run that blocks (reading a FIFO or an endless device) kills the test

@@ -18,7 +18,7 @@ namespace {
 
 using cli::Action;
 
-const std::string kBanner = "JEDEC/ONFI NAND parameter page decoder v0.17\n";
+const std::string kBanner = kBannerLine;
 const std::string kUsage =
     "Use:\ntolvik file.bin [level[t]]\n\tlevel=0(less)/1/2(more,default)\n\tt - save report to file.bin.txt";
 const std::string kSample = kSamples + "/mt29f1g08abbda3w.onfi.bin";
@@ -87,8 +87,8 @@ TEST(CommandLine, RunsThatEndBeforeReadingAnything) {
     bool prefix;
     int status;
   } cases[] = {
-      {{"--version"}, "tolvik v0.17\n", false, 0},
-      {{"-V", "missing.bin"}, "tolvik v0.17\n", false, 0},
+      {{"--version"}, "tolvik " + kVersionText + "\n", false, 0},
+      {{"-V", "missing.bin"}, "tolvik " + kVersionText + "\n", false, 0},
       {{"--help"}, help_head, true, 0},
       {{"-xh", "missing.bin", "t"}, help_head, true, 0},
       {{"-k", "missing.bin", "t"}, kBanner + "Unknown option: -k\n" + kUsage, false, 2},
@@ -128,10 +128,10 @@ TEST(StandardInput, DashReadsThePipeAndSavesToStdinTxt) {
   const std::string expected_report = decode(PageBuilder::from_file(kSample), 1);
   const std::string tool = TOLVIK_BINARY;
   ASSERT_EQ(shell(dir, "'" + tool + "' - 1t <'" + kSample + "' >out.txt 2>err.txt"), 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), kBanner + "TVK: v0.17\nRead file Error\n" + expected_report +
+  EXPECT_EQ(read_file(dir.file("out.txt")), kRunHead + "Read file Error\n" + expected_report +
                                                 "\nlen=" + std::to_string(expected_report.size()) +
                                                 "\nSave to stdin.txt\n");
-  EXPECT_EQ(read_file(dir.file("stdin.txt")), "v0.17\n" + expected_report);
+  EXPECT_EQ(read_file(dir.file("stdin.txt")), kVersionText + "\n" + expected_report);
   EXPECT_EQ(read_file(dir.file("err.txt")), "");
   // A file named "-t" is reached behind "--", and is not standard input.
   write_file(dir.file("-t"), read_file(kSample));

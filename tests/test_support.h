@@ -88,6 +88,12 @@ class TempDir {
   std::string path_;
 };
 
+// The version text as the build states it, and the lines every run that
+// reads a file begins with.
+inline const std::string kVersionText = TOLVIK_EXPECTED_VERSION;
+inline const std::string kBannerLine = "JEDEC/ONFI NAND parameter page decoder " + kVersionText + "\n";
+inline const std::string kRunHead = kBannerLine + "TVK: " + kVersionText + "\n";
+
 inline const std::string kSamples = TOLVIK_SAMPLES;
 inline const std::string kGolden = TOLVIK_GOLDEN;
 inline const std::string kFuzzCorpus = TOLVIK_FUZZ_CORPUS;
