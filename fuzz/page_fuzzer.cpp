@@ -34,8 +34,8 @@ static_assert(kLongestOnfi < tolvik::kReportCapacity && kLongestJedec < tolvik::
 constexpr std::size_t kLongestJsonOnfi = 3671;
 constexpr std::size_t kLongestJsonJedec = 3403;
 static_assert(kLongestJsonOnfi < tolvik::kJsonCapacity && kLongestJsonJedec < tolvik::kJsonCapacity);
-constexpr std::string_view kNoLayoutJson =
-    R"({"version":"v0.17","layout":null,"crc":null,"manufacturer":null,"model":null})";
+const std::string kNoLayoutJson = std::string(R"({"version":")") + tolvik::kVersion +
+                                  R"(","layout":null,"crc":null,"manufacturer":null,"model":null})";
 
 // Bytes the decoder must leave alone hold this value.
 constexpr char kUntouched = '\x5A';
