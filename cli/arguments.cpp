@@ -29,7 +29,7 @@ Options parse_options(const char* argument) {
   return options;
 }
 
-const OptionSpec kOptionSpecs[5] = {
+const OptionInfo kOptionTable[5] = {
     {'a', "all", "whole dump: every copy checked, the extended page decoded, the size"},
     {'x', "hex", "the input is a hex listing (xxd, hexdump, od, hex pairs, a C array)"},
     {'j', "json", "one JSON document with every field instead of the report"},
@@ -64,7 +64,7 @@ bool apply(char letter, CommandLine& line) {
 
 // The letter of a long option, or 0.
 char letter_of(std::string_view name) {
-  for (const OptionSpec& spec : kOptionSpecs) {
+  for (const OptionInfo& spec : kOptionTable) {
     if (spec.name == name) return spec.letter;
   }
   return 0;

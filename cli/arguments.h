@@ -44,12 +44,12 @@ struct CommandLine {
 };
 
 // One option: its letter, its long name and the line --help gives it.
-struct OptionSpec {
+struct OptionInfo {
   char letter;
   std::string_view name;
   std::string_view help;
 };
-extern const OptionSpec kOptionSpecs[5];
+extern const OptionInfo kOptionTable[5];
 
 // Options are read left to right up to the file argument, "--" or "-"; the
 // first that ends the run (help, version, an unknown one) decides. Short

@@ -38,7 +38,7 @@ void print_help() {
   print_banner();
   print(kUsage);
   print("\n\nOptions (before the file):\n");
-  for (const tolvik::cli::OptionSpec& spec : tolvik::cli::kOptionSpecs) {
+  for (const tolvik::cli::OptionInfo& spec : tolvik::cli::kOptionTable) {
     std::printf("  -%c, --%-8.*s %.*s\n", spec.letter, static_cast<int>(spec.name.size()), spec.name.data(),
                 static_cast<int>(spec.help.size()), spec.help.data());
   }

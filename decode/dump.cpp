@@ -426,9 +426,16 @@ DecodeResult decode_dump(std::span<const std::uint8_t> dump, std::span<char> buf
 
   const DumpLayout* layout = find_layout(dump);
   if (layout == nullptr) {
-    // Nothing to decode: the document of a page without signature.
+    // Nothing to decode: the document of a page without signature, with
+    // the members a dump always has, empty.
     const PageCheck none;
+    report_array_begin(report, "copies");
+    report_array_end(report);
+    report_json_null(report, "decoded");
     report_page(ParamPage{}, none, report);
+    report_json_null(report, "extended_page");
+    report_json_null(report, "data_size_bytes");
+    report_json_null(report, "raw_size_bytes");
     report_object_end(report);
     return report_result(report, none);
   }

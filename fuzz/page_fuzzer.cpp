@@ -31,8 +31,8 @@ static_assert(kLongestOnfi < tolvik::kReportCapacity && kLongestJedec < tolvik::
 
 // The longest JSON documents, measured with tolvik_longest --json and stated
 // beside kJsonCapacity; the document of a page without signature.
-constexpr std::size_t kLongestJsonOnfi = 3671;
-constexpr std::size_t kLongestJsonJedec = 3403;
+constexpr std::size_t kLongestJsonOnfi = 3673;
+constexpr std::size_t kLongestJsonJedec = 3407;
 static_assert(kLongestJsonOnfi < tolvik::kJsonCapacity && kLongestJsonJedec < tolvik::kJsonCapacity);
 const std::string kNoLayoutJson = std::string(R"({"version":")") + tolvik::kVersion +
                                   R"(","layout":null,"crc":null,"manufacturer":null,"model":null})";

@@ -40,11 +40,11 @@ inline constexpr std::size_t kReportCapacity = 4096;
 inline constexpr std::size_t kDumpReportCapacity = 16384;
 
 // Room for any JSON document of decode_page or decode_dump, its NUL included.
-// The longest page documents are 3,671 characters (ONFI) and 3,403 (JEDEC),
+// The longest page documents are 3,673 characters (ONFI) and 3,407 (JEDEC),
 // found by fuzz/longest_report.cpp --json; the fuzz target fails on anything
 // longer. The longest whole-dump document found (fuzz/longest_dump.cpp
 // --json: eight extended-page sections of eight ECC blocks each, behind that
-// ONFI page) is 14,899; twice the room leaves a margin for a longer one.
+// ONFI page) is 14,901; twice the room leaves a margin for a longer one.
 inline constexpr std::size_t kJsonCapacity = 32768;
 
 struct ParamPage {

@@ -44,7 +44,7 @@ void report_jedec_electrical(const ParamPage& page, Report& report) {
                tenths(page_le16(page, kInputCapacitanceTyp)));
   report_field(report, 2, "typ_clock_capacitance_pf", "Typ CK C  : %.1f\n",
                tenths(page_le16(page, kClockCapacitanceTyp)));
-  report_field(report, 2, "t_adl_ns", "tADL,ns   : %u\n", page_le16(page, kTAdl));
+  report_field(report, 2, "min_t_adl_ns", "tADL,ns   : %u\n", page_le16(page, kTAdl));
 
   const std::uint32_t drivers = page_u8(page, kDriverStrength);
   if (drivers != 0) {

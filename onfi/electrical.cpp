@@ -22,7 +22,7 @@ void report_onfi_electrical(const ParamPage& page, Report& report, std::uint16_t
   report_field(report, 2, "min_t_adl_ns", "Min tAdl  : %u\n", page_le16(page, kTAdl));
 
   report_field(report, 2, "max_io_capacitance_pf", "Max I/O C : %u\n", page_u8(page, kIoCapacitanceMax));
-  report_field(report, 2, "typ_clk_capacitance_pf", "Typ CLK C : %.1f\n",
+  report_field(report, 2, "typ_clock_capacitance_pf", "Typ CLK C : %.1f\n",
                tenths(page_le16(page, kClkCapacitanceTyp)));
   report_field(report, 2, "typ_io_capacitance_pf", "Typ I/O C : %.1f\n",
                tenths(page_le16(page, kIoCapacitanceTyp)));

@@ -71,6 +71,8 @@ def check(tool, validator, path, failures):
             continue
         for error in validator.iter_errors(document):
             failures.append(f"{label}: {'/'.join(map(str, error.absolute_path))}: {error.message}")
+        if bool(mode) != ("copies" in document):
+            failures.append(f"{label}: the -a members are not there exactly with -a")
         if document.get("file") != str(path) or run(tool, ["-j", *mode, str(path), "0"])[1] != out:
             failures.append(f"{label}: wrong file member, or level 0 changes the document")
         yield mode, document
@@ -94,6 +96,7 @@ BREAKS = {
             "ecc_blocks_not_shown")),
         ("a copy without its verdict", lambda d: d["copies"].append({"stored": 1, "computed": 1})),
         ("a negative size", lambda d: d.update(data_size_bytes=-1)),
+        ("one -a member missing", lambda d: d.pop("raw_size_bytes")),
     ],
 }
 
