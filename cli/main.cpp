@@ -6,15 +6,15 @@
 // otherwise.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <new>
-#include <string>
 #include <string_view>
 
 #include "cli/arguments.h"
 #include "cli/input.h"
 #include "cli/report_file.h"
 #include "decode/report.h"
+#include "decode/text.h"
 #include "tolvik.h"
 
 namespace {
@@ -59,13 +59,15 @@ void print_help() {
 struct Loaded {
   tolvik::cli::Input input;
   std::span<const std::uint8_t> bytes;
-  std::string message;    // "Open file Error", "Hex text Error: line 3", ... or empty
+  char message[48] = "";  // "Open file Error", "Hex text Error: line 3", ... or empty
   bool readable = false;  // there are bytes to decode (else: an empty report)
 };
 
 // The buffers of one run. A page's room is in the image; the megabytes that
 // only a dump (-a) or a listing (-x) needs are taken when asked for: even
-// untouched, they slow the start of every run of a static-pie image.
+// untouched, they slow the start of every run of a static-pie image. No
+// C++ allocation or string anywhere in the command, so that no exception
+// machinery is linked in: it would cost every run at start-up.
 std::uint8_t g_page[tolvik::kPageSize];
 std::uint8_t* g_input = nullptr;
 std::uint8_t* g_bytes = g_page;
@@ -73,10 +75,10 @@ char g_report[tolvik::kJsonCapacity];
 
 Loaded load(const CommandLine& line) {
   Loaded loaded;
-  if (line.all) g_bytes = new (std::nothrow) std::uint8_t[tolvik::kDumpLimit];
-  if (line.hex) g_input = new (std::nothrow) std::uint8_t[tolvik::kHexTextLimit];
+  if (line.all) g_bytes = static_cast<std::uint8_t*>(std::malloc(tolvik::kDumpLimit));
+  if (line.hex) g_input = static_cast<std::uint8_t*>(std::malloc(tolvik::kHexTextLimit));
   if (g_bytes == nullptr || (line.hex && g_input == nullptr)) {
-    loaded.message = "Open file Error";
+    std::strcpy(loaded.message, "Open file Error");
     return loaded;
   }
   const std::size_t wanted = line.all ? tolvik::kDumpLimit : tolvik::kPageSize;
@@ -84,20 +86,20 @@ Loaded load(const CommandLine& line) {
     loaded.input = tolvik::cli::read_input(line.file, {g_bytes, wanted});
     loaded.bytes = {g_bytes, loaded.input.size};
     loaded.readable = loaded.input.opened;
-    if (!loaded.input.opened) loaded.message = "Open file Error";
+    if (!loaded.input.opened) std::strcpy(loaded.message, "Open file Error");
     return loaded;
   }
   loaded.input = tolvik::cli::read_input(line.file, {g_input, tolvik::kHexTextLimit});
   if (!loaded.input.opened) {
-    loaded.message = "Open file Error";
+    std::strcpy(loaded.message, "Open file Error");
     return loaded;
   }
   const std::string_view text(reinterpret_cast<const char*>(g_input), loaded.input.size);
   const tolvik::HexResult hex = tolvik::read_hex_listing(text, {g_bytes, wanted});
   if (hex.error_line != 0) {
-    loaded.message = "Hex text Error: line " + std::to_string(hex.error_line);
+    std::snprintf(loaded.message, sizeof loaded.message, "Hex text Error: line %zu", hex.error_line);
   } else if (hex.size == 0) {
-    loaded.message = "Hex text Error: no bytes";
+    std::strcpy(loaded.message, "Hex text Error: no bytes");
   } else {
     loaded.readable = true;
     loaded.bytes = {g_bytes, hex.size < wanted ? hex.size : wanted};
@@ -123,13 +125,18 @@ tolvik::DecodeResult decode(const CommandLine& line, const Loaded& loaded, tolvi
   return tolvik::decode_page(page, report, line.options.level, output);
 }
 
-// A JSON string of any text, as the document writes every string.
-std::string json_string(std::string_view text) {
-  std::string out(text.size() * 6 + 3, '\0');
-  tolvik::detail::Report report{out};
-  tolvik::detail::report_json_string(report, text);
-  out.resize(report.length);
-  return out;
+// A JSON string of any text, as the document writes every string, in
+// pieces: a file name may be of any length.
+void print_json_string(std::string_view text) {
+  constexpr std::size_t kPiece = 512;
+  char escaped[kPiece * 6 + 1];
+  print("\"");
+  for (std::size_t at = 0; at < text.size(); at += kPiece) {
+    tolvik::detail::Report report{escaped};
+    tolvik::detail::report_json_chars(report, tolvik::detail::slice(text, at, kPiece));
+    std::fwrite(escaped, 1, report.length, stdout);
+  }
+  print("\"");
 }
 
 int run(const CommandLine& line) {
@@ -140,9 +147,9 @@ int run(const CommandLine& line) {
   }
 
   const Loaded loaded = load(line);
-  std::string messages[2];
+  const char* messages[2] = {};
   std::size_t message_count = 0;
-  if (!loaded.message.empty()) messages[message_count++] = loaded.message;
+  if (loaded.message[0] != '\0') messages[message_count++] = loaded.message;
   tolvik::DecodeResult result;
   if (loaded.readable) {
     result = decode(line, loaded, output);
@@ -158,30 +165,46 @@ int run(const CommandLine& line) {
     // The library's document begins with its version member; the run's own
     // members follow it.
     const std::string_view document(g_report, result.length);
-    const std::string head = std::string("{\"version\":") + json_string(tolvik::kVersion);
-    std::printf("%s,\"file\":%s,\"messages\":[", head.c_str(), json_string(line.file).c_str());
+    char head[64];
+    std::snprintf(head, sizeof head, "{\"version\":\"%s\"", tolvik::kVersion);
+    std::printf("%s,\"file\":", head);
+    print_json_string(line.file);
+    print(",\"messages\":[");
     for (std::size_t i = 0; i < message_count; ++i) {
-      std::printf("%s%s", i == 0 ? "" : ",", json_string(messages[i]).c_str());
+      if (i != 0) print(",");
+      print_json_string(messages[i]);
     }
     print("]");
-    const std::string_view rest = document.starts_with(head) ? document.substr(head.size()) : "}";
+    const std::string_view rest =
+        document.starts_with(head) ? tolvik::detail::slice(document, std::strlen(head)) : "}";
     std::fwrite(rest.data(), 1, rest.size(), stdout);
     print("\n");
     return status;
   }
 
-  for (std::size_t i = 0; i < message_count; ++i) std::printf("%s\n", messages[i].c_str());
+  for (std::size_t i = 0; i < message_count; ++i) std::printf("%s\n", messages[i]);
   std::fwrite(g_report, 1, result.length, stdout);
   std::printf("\nlen=%zu\n", result.length);
 
   if (line.options.save) {
-    const std::string report_name = tolvik::cli::is_standard_input(line.file)
-                                        ? std::string("stdin.txt")
-                                        : std::string(line.file) + ".txt";
-    std::printf("Save to %s\n", report_name.c_str());
+    // Any length: the input's name is used unchanged.
+    const bool standard = tolvik::cli::is_standard_input(line.file);
+    const std::size_t length = standard ? 0 : std::strlen(line.file);
+    char* report_name =
+        static_cast<char*>(std::malloc(standard ? sizeof "stdin.txt" : length + sizeof ".txt"));
+    if (report_name != nullptr) {
+      if (standard) {
+        std::memcpy(report_name, "stdin.txt", sizeof "stdin.txt");
+      } else {
+        std::memcpy(report_name, line.file, length);
+        std::memcpy(report_name + length, ".txt", sizeof ".txt");
+      }
+    }
+    std::printf("Save to %s%s\n", standard ? "stdin" : line.file, ".txt");
     // The console lines so far go out before the file is touched.
     std::fflush(stdout);
-    if (!tolvik::cli::save_report(report_name.c_str(), loaded.input, g_report, result.length)) {
+    if (report_name == nullptr ||
+        !tolvik::cli::save_report(report_name, loaded.input, g_report, result.length)) {
       print("Save file Error\n");
       status = kExitNoReport;
     }
@@ -224,6 +247,10 @@ int main(int argc, char** argv) {
   // A reader that went away must not cost the report file: writes to it fail
   // instead, and the run ends with status 1.
   std::signal(SIGPIPE, SIG_IGN);
+  // The whole console text fits: it goes out in one write at the end (or
+  // before the report file is saved), and stdio need not probe the terminal.
+  static char output[tolvik::kJsonCapacity + 4096];
+  std::setvbuf(stdout, output, _IOFBF, sizeof output);
   const int status = dispatch(argc, argv);
   // Output that could not be written must not pass for success.
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return kExitNoReport;

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "page.h"
+#include "text.h"
 
 namespace tolvik::detail {
 
@@ -66,13 +67,18 @@ void json_key(Report& report, std::string_view name) {
 }  // namespace
 
 void report_json_string(Report& report, std::string_view bytes) {
-  constexpr char kHex[] = "0123456789abcdef";
   put_raw(report, "\"");
+  report_json_chars(report, bytes);
+  put_raw(report, "\"");
+}
+
+void report_json_chars(Report& report, std::string_view bytes) {
+  constexpr char kHex[] = "0123456789abcdef";
   std::size_t i = 0;
   for (;;) {
     const std::size_t plain = i;  // start of a run of bytes that stand as themselves
     while (i < bytes.size() && kJsonPlain[static_cast<unsigned char>(bytes[i])]) ++i;
-    put_raw(report, bytes.substr(plain, i - plain));
+    put_raw(report, slice(bytes, plain, i - plain));
     if (i == bytes.size()) break;
     const auto c = static_cast<unsigned char>(bytes[i++]);
     if (c == '"' || c == '\\') {
@@ -83,7 +89,6 @@ void report_json_string(Report& report, std::string_view bytes) {
       put_raw(report, {escaped, 6});
     }
   }
-  put_raw(report, "\"");
 }
 
 void report_json_member(Report& report, std::string_view name, const FormatArg& arg) {

@@ -117,6 +117,8 @@ void report_json_bool(Report& report, std::string_view name, bool value);
 // which are escaped, and every other byte as \u00XX. Goes straight into the
 // report, whatever its output.
 void report_json_string(Report& report, std::string_view bytes);
+// The same without the quotes: a piece of a longer string.
+void report_json_chars(Report& report, std::string_view bytes);
 
 // One named bit of a flag field: the line it writes and from which level.
 struct FlagText {

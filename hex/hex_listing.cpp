@@ -11,6 +11,7 @@
 #include <span>
 #include <string_view>
 
+#include "decode/text.h"
 #include "tolvik.h"
 
 namespace tolvik::detail {
@@ -61,7 +62,7 @@ struct Lines {
     if (at >= text.size()) return false;
     std::size_t end = text.find('\n', at);
     if (end == std::string_view::npos) end = text.size();
-    line = text.substr(at, end - at);
+    line = slice(text, at, end - at);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     at = end + 1;
     ++number;
@@ -185,13 +186,13 @@ Scan scan_bare(std::string_view line, BareScan& state, bool array, Emit emit) {
         state.closed = true;
         return Scan::Ok;
       }
-    } else if (line.substr(i, 2) == "//") {
+    } else if (slice(line, i, 2) == "//") {
       return Scan::Ok;
-    } else if (line.substr(i, 2) == "/*") {
+    } else if (slice(line, i, 2) == "/*") {
       state.in_comment = true;
       i += 2;
     } else {
-      const bool prefixed = line.substr(i, 2) == "0x" || line.substr(i, 2) == "0X";
+      const bool prefixed = slice(line, i, 2) == "0x" || slice(line, i, 2) == "0X";
       const std::size_t from = prefixed ? i + 2 : i;
       const std::size_t n = hex_run(line, from);
       if (n == 0 || (prefixed ? n > 2 : n % 2 != 0)) return Scan::Bad;
@@ -200,7 +201,7 @@ Scan scan_bare(std::string_view line, BareScan& state, bool array, Emit emit) {
           line[end] != '}' && line[end] != '/') {
         return Scan::Bad;
       }
-      emit(line.substr(from, n));
+      emit(slice(line, from, n));
       i = end;
     }
   }
@@ -215,9 +216,9 @@ std::size_t find_array_start(std::string_view line, BareScan& state) {
       if (end == std::string_view::npos) return std::string_view::npos;
       state.in_comment = false;
       i = end + 1;
-    } else if (line.substr(i, 2) == "//") {
+    } else if (slice(line, i, 2) == "//") {
       return std::string_view::npos;
-    } else if (line.substr(i, 2) == "/*") {
+    } else if (slice(line, i, 2) == "/*") {
       state.in_comment = true;
       ++i;
     } else if (line[i] == '{') {
@@ -270,7 +271,7 @@ DumpLine classify_dump(std::string_view line, const DumpForm& form) {
   }
   const std::size_t digits = hex_run(line, 0);
   if (digits == 0 || digits > 16 || (form.after_offset == 0 && digits < kMinOffsetDigits)) return d;
-  d.offset = line.substr(0, digits);
+  d.offset = slice(line, 0, digits);
   std::size_t i = digits;
   if (form.after_offset != 0) {
     if (i == line.size() || line[i] != form.after_offset) return d;
@@ -302,7 +303,7 @@ DumpLine classify_dump(std::string_view line, const DumpForm& form) {
     groups_end = i;
   }
   if (d.bytes == 0 || (form.text_mark != 0 && !marked)) return d;
-  d.groups = line.substr(groups_from, groups_end - groups_from);
+  d.groups = slice(line, groups_from, groups_end - groups_from);
   d.kind = Kind::Data;
   return d;
 }
@@ -376,7 +377,7 @@ void for_each_group(std::string_view groups, Emit emit) {
       continue;
     }
     const std::size_t n = hex_run(groups, i);
-    emit(groups.substr(i, n));
+    emit(slice(groups, i, n));
     i += n;
   }
 }
@@ -475,7 +476,7 @@ struct Reader {
       unexplained = 0;
       bare.in_comment = false;
       bare.depth = 1;
-      return read_bare_line(raw.substr(brace + 1));
+      return read_bare_line(slice(raw, brace + 1));
     }
     probe = bare;
     std::size_t tokens = 0;
@@ -525,12 +526,12 @@ namespace tolvik {
 
 HexResult read_hex_listing(std::string_view text, std::span<std::uint8_t> out) {
   bool cut = text.size() >= kHexTextLimit;
-  if (text.size() > kHexTextLimit) text = text.substr(0, kHexTextLimit);
+  if (text.size() > kHexTextLimit) text = detail::slice(text, 0, kHexTextLimit);
   // A text cut at the limit ends in the middle of a line: that line is not
   // read, as if it were beyond the limit too.
   if (cut && !text.empty() && text.back() != '\n') {
     const std::size_t last = text.rfind('\n');
-    text = last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+    text = last == std::string_view::npos ? std::string_view() : detail::slice(text, 0, last + 1);
   }
   // A byte order mark, as editors on Windows save text, is not part of it.
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);

@@ -292,6 +292,8 @@ TEST(Command, BinaryIsStaticAndFreeOfIostreams) {
   EXPECT_FALSE(linkage.needs_libraries) << "tolvik needs shared libraries";
   EXPECT_EQ(linkage.position_independent, mode == "static-pie") << mode;
   EXPECT_EQ(elf.find("ios_base"), std::string::npos) << "iostreams are linked in";
+  // Nor the exception runtime, whose relocations every run would pay for.
+  EXPECT_EQ(elf.find("terminate called after throwing"), std::string::npos) << "exception runtime linked in";
 }
 
 }  // namespace
