@@ -208,6 +208,7 @@ int run(const CommandLine& line) {
       print("Save file Error\n");
       status = kExitNoReport;
     }
+    std::free(report_name);
   }
   return status;
 }
