@@ -64,8 +64,8 @@ bool apply(char letter, CommandLine& line) {
 
 // The letter of a long option, or 0.
 char letter_of(std::string_view name) {
-  for (const OptionInfo& spec : kOptionTable) {
-    if (spec.name == name) return spec.letter;
+  for (const OptionInfo& option : kOptionTable) {
+    if (option.name == name) return option.letter;
   }
   return 0;
 }

@@ -38,9 +38,9 @@ void print_help() {
   print_banner();
   print(kUsage);
   print("\n\nOptions (before the file):\n");
-  for (const tolvik::cli::OptionInfo& spec : tolvik::cli::kOptionTable) {
-    std::printf("  -%c, --%-8.*s %.*s\n", spec.letter, static_cast<int>(spec.name.size()), spec.name.data(),
-                static_cast<int>(spec.help.size()), spec.help.data());
+  for (const tolvik::cli::OptionInfo& option : tolvik::cli::kOptionTable) {
+    std::printf("  -%c, --%-8.*s %.*s\n", option.letter, static_cast<int>(option.name.size()),
+                option.name.data(), static_cast<int>(option.help.size()), option.help.data());
   }
   print(
       "  --             end of the options: the next argument is the file\n"
