@@ -176,12 +176,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   style.salt = static_cast<unsigned>(input[2]) << 8 | input[3];
   const Bytes data(input + 4, input + size);
   // Words: a page's signature shows they are swapped; bytes that would read
-  // as a swapped signature in the order written cannot be told apart.
+  // as a swapped signature in the order written ("NOIF" prints as
+  // "4e4f 4946", "EJDS" as "454a 4453") cannot be told apart.
   const auto starts = [&](const char* four) {
     return data.size() >= 4 && std::memcmp(data.data(), four, 4) == 0;
   };
   const bool signature = starts("ONFI") || starts("JESD");
-  const bool looks_swapped = starts("NOFI") || starts("EJDS");
+  const bool looks_swapped = starts("NOIF") || starts("EJDS");
   if (looks_swapped && style.group == 2) style.group = 1;
 
   round_trip(data, write_dump(data, Dump::Xxd, style, false), "xxd");
