@@ -3,7 +3,11 @@
 #include <climits>
 #include <cstring>
 
+#include "decode/text.h"
+
 namespace tolvik::cli {
+
+using detail::slice;
 
 int parse_level(const char* text) {
   const char* p = text;
@@ -29,10 +33,16 @@ Options parse_options(const char* argument) {
   return options;
 }
 
-const OptionInfo kOptionTable[5] = {
+const OptionInfo kOptionTable[9] = {
     {'a', "all", "whole dump: every copy checked, the extended page decoded, the size"},
     {'x', "hex", "the input is a hex listing (xxd, hexdump, od, hex pairs, a C array)"},
     {'j', "json", "one JSON document with every field instead of the report"},
+    {'c', "check", "after the report, the check: failures and warnings of the page"},
+    {'m', "map", "instead of the report, every byte of the page: its field and value"},
+    {'d', "diff", "compare two pages field by field: tolvik -d A B"},
+    {'T', "timings",
+     "instead of the report, the fastest modes' timings in ns and the\n"
+     "                 controller settings (--timings=FAMILY:MODE: that mode)"},
     {'h', "help", "print this help and exit"},
     {'V', "version", "print the version and exit"},
 };
@@ -50,6 +60,18 @@ bool apply(char letter, CommandLine& line) {
       return true;
     case 'j':
       line.json = true;
+      return true;
+    case 'c':
+      line.check = true;
+      return true;
+    case 'm':
+      line.map = true;
+      return true;
+    case 'd':
+      line.diff = true;
+      return true;
+    case 'T':
+      line.timings = true;
       return true;
     case 'h':
       line.action = Action::Help;
@@ -70,6 +92,15 @@ char letter_of(std::string_view name) {
   return 0;
 }
 
+// The first pair of options that exclude each other, as two letters.
+const char* conflicting_options(const CommandLine& line) {
+  if (line.diff && line.map) return "dm";
+  if (line.diff && line.timings) return "dT";
+  if (line.diff && line.check) return "dc";
+  if (line.map && line.timings) return "mT";
+  return nullptr;
+}
+
 }  // namespace
 
 bool is_standard_input(const char* file) { return std::strcmp(file, "-") == 0; }
@@ -86,8 +117,11 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     if (!arg.starts_with('-') || arg == "-") break;
     bool known = true;
     if (arg.starts_with("--")) {
-      const char letter = letter_of(arg.substr(2));
-      known = letter != 0 && apply(letter, line);
+      const std::string_view rest = slice(arg, 2);
+      const std::size_t equals = rest.find('=');
+      const char letter = letter_of(slice(rest, 0, equals));
+      known = letter != 0 && (equals == std::string_view::npos || letter == 'T') && apply(letter, line);
+      if (known && equals != std::string_view::npos) line.timing_mode = argv[i] + 2 + equals + 1;
     } else {
       // A bundle is read letter by letter too: "-hq" is help, "-qh" unknown.
       for (const char letter : arg.substr(1)) {
@@ -106,6 +140,21 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     return line;
   }
   line.file = argv[i];
+  if (const char* conflict = conflicting_options(line); conflict != nullptr) {
+    line.action = Action::Conflict;
+    line.conflict[0] = conflict[0];
+    line.conflict[1] = conflict[1];
+    return line;
+  }
+  if (line.diff) {
+    // Two inputs, no level and no save flag.
+    if (argc - i != 2) {
+      line.action = Action::DiffArguments;
+      return line;
+    }
+    line.file2 = argv[i + 1];
+    return line;
+  }
   line.level_argument = i + 1 < argc ? argv[i + 1] : nullptr;
   line.options = parse_options(line.level_argument);
   if (line.json && line.options.save) line.action = Action::SaveWithJson;

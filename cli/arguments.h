@@ -24,12 +24,14 @@ int parse_level(const char* text);
 
 // What the command line asks for.
 enum class Action {
-  Run,           // decode the file
-  Usage,         // no file argument
-  Help,          // -h, --help
-  Version,       // -V, --version
-  Unknown,       // an argument before the file that is no option
-  SaveWithJson,  // a save flag in the level argument together with --json
+  Run,            // decode the file
+  Usage,          // no file argument
+  Help,           // -h, --help
+  Version,        // -V, --version
+  Unknown,        // an argument before the file that is no option
+  SaveWithJson,   // a save flag in the level argument together with --json
+  Conflict,       // two options that do not go together (conflict names them)
+  DiffArguments,  // --diff without exactly two inputs after the options
 };
 
 struct CommandLine {
@@ -37,8 +39,15 @@ struct CommandLine {
   bool all = false;               // -a: the whole dump
   bool hex = false;               // -x: the input is a hex listing
   bool json = false;              // -j: one JSON document instead of the report
+  bool check = false;             // -c: the check block after the report
+  bool map = false;               // -m: the byte map instead of the report
+  bool diff = false;              // -d: compare file with file2
+  bool timings = false;           // -T: the timing view instead of the report
+  const char* timing_mode = "";   // --timings=FAMILY:MODE, or empty for the fastest modes
   const char* file = nullptr;     // "-" is standard input
+  const char* file2 = nullptr;    // --diff: the second input
   const char* unknown = nullptr;  // the argument that is no option
+  char conflict[2] = {};          // Conflict: the two option letters
   const char* level_argument = nullptr;
   Options options;
 };
@@ -49,11 +58,13 @@ struct OptionInfo {
   std::string_view name;
   std::string_view help;
 };
-extern const OptionInfo kOptionTable[5];
+extern const OptionInfo kOptionTable[9];
 
 // Options are read left to right up to the file argument, "--" or "-"; the
 // first that ends the run (help, version, an unknown one) decides. Short
-// options may be bundled ("-ax").
+// options may be bundled ("-ax"). Only --timings takes a value
+// ("--timings=sdr:3"). The views (-m, -T, -d) exclude one another, and
+// --diff takes no check; --diff takes exactly two inputs and no level.
 CommandLine parse_command_line(int argc, const char* const* argv);
 
 // The report file of an input: its name with ".txt" appended, or stdin.txt

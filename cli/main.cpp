@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "cli/arguments.h"
+#include "cli/diff.h"
 #include "cli/input.h"
 #include "cli/report_file.h"
 #include "decode/report.h"
@@ -26,6 +27,7 @@ constexpr int kExitReport = 0;
 constexpr int kExitNoReport = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitUnverified = 3;
+constexpr int kExitCheckFailed = 4;
 
 constexpr const char* kUsage =
     "Use:\ntolvik file.bin [level[t]]\n\tlevel=0(less)/1/2(more,default)\n\tt - save report to file.bin.txt";
@@ -114,15 +116,47 @@ std::size_t short_below(const CommandLine& line, tolvik::Layout layout) {
   return layout == tolvik::Layout::Jedec ? 512 : 256;
 }
 
-tolvik::DecodeResult decode(const CommandLine& line, const Loaded& loaded, tolvik::Output output) {
-  const std::span<char> report(g_report, output == tolvik::Output::Json ? tolvik::kJsonCapacity
-                                         : line.all                     ? tolvik::kDumpReportCapacity
-                                                                        : tolvik::kReportCapacity);
-  if (line.all) return tolvik::decode_dump(loaded.bytes, report, line.options.level, output);
+// The bytes of one page of a layout.
+std::size_t page_size(tolvik::Layout layout) { return layout == tolvik::Layout::Jedec ? 512 : 256; }
+
+// A console message and how grave it is, for the JSON document.
+struct Message {
+  const char* text;
+  const char* severity;  // "info", "warning" or "error"
+};
+
+// The parsed input: a page, or a whole dump and the page it decodes.
+struct Parsed {
+  tolvik::PageModel page;
+  tolvik::Dump dump;
+};
+
+void parse(const CommandLine& line, const Loaded& loaded, Parsed& parsed) {
+  if (line.all) {
+    tolvik::parse_dump(loaded.bytes, parsed.dump);
+    return;
+  }
+  // A short input is zero-filled to a page, as a short file always was.
   tolvik::ParamPage page{};
   // Nothing read (a file that did not open) has no data pointer to copy from.
   if (!loaded.bytes.empty()) std::memcpy(page.bytes, loaded.bytes.data(), loaded.bytes.size());
-  return tolvik::decode_page(page, report, line.options.level, output);
+  tolvik::parse_page(page.bytes, parsed.page);
+}
+
+tolvik::DecodeResult render(const CommandLine& line, const Parsed& parsed, const tolvik::Findings& findings,
+                            tolvik::Output output) {
+  const std::span<char> report(g_report, output == tolvik::Output::Json ? tolvik::kJsonCapacity
+                                         : line.all                     ? tolvik::kDumpReportCapacity
+                                                                        : tolvik::kReportCapacity);
+  tolvik::RenderOptions options;
+  options.level = line.options.level;
+  options.output = output;
+  options.view = line.map ? tolvik::View::Map : line.timings ? tolvik::View::Timings : tolvik::View::Report;
+  options.check = line.check;
+  options.findings = &findings;
+  options.timing_mode = line.timing_mode;
+  return line.all ? tolvik::render_dump(parsed.dump, report, options)
+                  : tolvik::render_page(parsed.page, report, options);
 }
 
 // A JSON string of any text, as the document writes every string, in
@@ -147,32 +181,61 @@ int run(const CommandLine& line) {
   }
 
   const Loaded loaded = load(line);
-  const char* messages[2] = {};
+  Message messages[3] = {};
   std::size_t message_count = 0;
-  if (loaded.message[0] != '\0') messages[message_count++] = loaded.message;
+  if (loaded.message[0] != '\0') messages[message_count++] = {loaded.message, "error"};
   tolvik::DecodeResult result;
+  Parsed parsed;
+  parsed.page.layout = tolvik::Layout::None;
+  parsed.dump.layout = tolvik::Layout::None;
+  tolvik::Findings findings{};
+  if (loaded.readable) parse(line, loaded, parsed);
+  const tolvik::Layout layout = line.all ? parsed.dump.layout : parsed.page.layout;
+  // An input without a page says what it holds instead, in the check and,
+  // as an error, in the JSON document's messages.
+  if (layout == tolvik::Layout::None) {
+    tolvik::check_no_page(loaded.bytes, findings);
+    if (line.json && findings.count != 0) messages[message_count++] = {findings.items[0].message, "error"};
+  } else if (line.check) {
+    if (line.all) {
+      tolvik::check_dump(parsed.dump, findings);
+    } else {
+      tolvik::check_page(parsed.page, findings);
+    }
+  }
   if (loaded.readable) {
-    result = decode(line, loaded, output);
-    if (loaded.bytes.size() < short_below(line, result.layout)) messages[message_count++] = "Read file Error";
+    result = render(line, parsed, findings, output);
+    if (loaded.bytes.size() < short_below(line, result.layout)) {
+      // A short read that still holds the whole page of its layout lost
+      // nothing: a 256-byte ONFI page is complete.
+      const bool whole = loaded.bytes.size() >= page_size(result.layout);
+      messages[message_count++] = {"Read file Error", whole ? "info" : "warning"};
+    }
   } else if (line.json) {
     // The document of an empty input: no layout, nothing decoded.
-    result = decode(line, Loaded{}, output);
+    result = render(line, parsed, findings, output);
   }
   const bool reported = result.layout != tolvik::Layout::None;
-  int status = !reported ? kExitNoReport : (line.all && !result.verified) ? kExitUnverified : kExitReport;
+  int status = !reported                              ? kExitNoReport
+               : line.check && findings.failures != 0 ? kExitCheckFailed
+               : (line.all && !result.verified)       ? kExitUnverified
+                                                      : kExitReport;
 
   if (line.json) {
     // The library's document begins with its version member; the run's own
     // members follow it.
     const std::string_view document(g_report, result.length);
     char head[64];
-    std::snprintf(head, sizeof head, "{\"version\":\"%s\"", tolvik::kVersion);
+    std::snprintf(head, sizeof head, "{\"format_version\":%u,\"version\":\"%s\"", tolvik::kJsonFormatVersion,
+                  tolvik::kVersion);
     std::printf("%s,\"file\":", head);
     print_json_string(line.file);
     print(",\"messages\":[");
     for (std::size_t i = 0; i < message_count; ++i) {
       if (i != 0) print(",");
-      print_json_string(messages[i]);
+      print("{\"text\":");
+      print_json_string(messages[i].text);
+      std::printf(",\"severity\":\"%s\"}", messages[i].severity);
     }
     print("]");
     const std::string_view rest =
@@ -182,9 +245,17 @@ int run(const CommandLine& line) {
     return status;
   }
 
-  for (std::size_t i = 0; i < message_count; ++i) std::printf("%s\n", messages[i]);
+  for (std::size_t i = 0; i < message_count; ++i) std::printf("%s\n", messages[i].text);
   std::fwrite(g_report, 1, result.length, stdout);
   std::printf("\nlen=%zu\n", result.length);
+  // The check block follows the report in the buffer, so that the report
+  // file gets both in one piece; len= counts the report alone.
+  std::size_t saved = result.length;
+  if (line.check) {
+    const std::span<char> rest(g_report + result.length, sizeof g_report - result.length);
+    saved += tolvik::render_findings(findings, rest).length;
+    std::fwrite(g_report + result.length, 1, saved - result.length, stdout);
+  }
 
   if (line.options.save) {
     // Any length: the input's name is used unchanged.
@@ -203,8 +274,7 @@ int run(const CommandLine& line) {
     std::printf("Save to %s%s\n", standard ? "stdin" : line.file, ".txt");
     // The console lines so far go out before the file is touched.
     std::fflush(stdout);
-    if (report_name == nullptr ||
-        !tolvik::cli::save_report(report_name, loaded.input, g_report, result.length)) {
+    if (report_name == nullptr || !tolvik::cli::save_report(report_name, loaded.input, g_report, saved)) {
       print("Save file Error\n");
       status = kExitNoReport;
     }
@@ -217,7 +287,13 @@ int dispatch(int argc, char** argv) {
   const CommandLine line = tolvik::cli::parse_command_line(argc, argv);
   switch (line.action) {
     case Action::Run:
-      return run(line);
+      if (!tolvik::timing_mode_known(line.timing_mode)) {
+        print_banner();
+        std::printf("Unknown timing mode: %s\n", line.timing_mode);
+        print(kUsage);
+        return kExitUsage;
+      }
+      return line.diff ? tolvik::cli::run_diff(line) : run(line);
     case Action::Help:
       print_help();
       return kExitReport;
@@ -236,6 +312,16 @@ int dispatch(int argc, char** argv) {
     case Action::SaveWithJson:
       print_banner();
       print("The save flag does not go with --json: redirect standard output\n");
+      print(kUsage);
+      return kExitUsage;
+    case Action::Conflict:
+      print_banner();
+      std::printf("Options -%c and -%c do not go together\n", line.conflict[0], line.conflict[1]);
+      print(kUsage);
+      return kExitUsage;
+    case Action::DiffArguments:
+      print_banner();
+      print("--diff compares two inputs: tolvik -d A B\n");
       print(kUsage);
       return kExitUsage;
   }

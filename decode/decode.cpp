@@ -3,7 +3,6 @@
 #include <string_view>
 
 #include "decode/decode.h"
-#include "decode/page.h"
 #include "decode/report.h"
 #include "jedec/jedec.h"
 #include "onfi/onfi.h"
@@ -66,82 +65,43 @@ const char* version() noexcept { return kVersion; }
 
 namespace detail {
 
-PageCheck check_page(const ParamPage& page) {
-  PageCheck check;
-  if (std::memcmp(page.bytes, "JESD", 4) == 0) {
-    check.layout = Layout::Jedec;
-    check.stored = static_cast<std::uint16_t>(page_le16(page, kJedecCrcCovered));
-    check.computed = crc16_param_page(page.bytes, kJedecCrcCovered, kParamPageCrcSeed);
-  } else if (std::memcmp(page.bytes, "ONFI", 4) == 0) {
-    check.layout = Layout::Onfi;
-    check.stored = static_cast<std::uint16_t>(page_le16(page, kOnfiCrcCovered));
-    check.computed = crc16_param_page(page.bytes, kOnfiCrcCovered, kParamPageCrcSeed);
-  }
-  return check;
-}
-
-namespace {
-
-// The document's members about the page as a whole; the layout's header
-// line adds its manufacturer and model.
-void report_page_head(const PageCheck& check, Report& report) {
-  if (!report_is_json(report)) return;
-  if (check.layout == Layout::None) {
-    for (const std::string_view name : {"layout", "crc", "manufacturer", "model"})
-      report_json_null(report, name);
-    return;
-  }
-  report_json_text(report, "layout", check.layout == Layout::Jedec ? "JEDEC" : "ONFI");
-  report_object_begin(report, "crc");
-  report_json_number(report, "stored", check.stored);
-  report_json_number(report, "computed", check.computed);
-  report_json_bool(report, "ok", check.stored == check.computed);
-  report_object_end(report);
-}
-
-}  // namespace
-
-void report_page(const ParamPage& page, const PageCheck& check, Report& report) {
-  report_page_head(check, report);
-  switch (check.layout) {
+PageCrc model_crc(const PageModel& page) {
+  switch (page.layout) {
+    case Layout::Onfi:
+      return page.onfi.crc;
     case Layout::Jedec:
-      decode_jedec_page(page, check.computed, report);
+      return page.jedec.crc;
+    case Layout::None:
+      break;
+  }
+  return {};
+}
+
+void report_page_text(const PageModel& page, Report& report) {
+  switch (page.layout) {
+    case Layout::Jedec:
+      decode_jedec_page(page.jedec, report);
       break;
     case Layout::Onfi:
-      decode_onfi_page(page, check.computed, report);
+      decode_onfi_page(page.onfi, report);
       break;
     case Layout::None:
       break;
   }
 }
 
-DecodeResult report_result(const Report& report, const PageCheck& check) {
+DecodeResult report_result(const Report& report, const PageModel& page) {
+  const PageCrc crc = model_crc(page);
   DecodeResult result;
   result.length = report.length;
   result.needed = report.needed;
-  result.layout = check.layout;
-  result.stored_crc = check.stored;
-  result.computed_crc = check.computed;
-  result.crc_ok = check.layout != Layout::None && check.stored == check.computed;
+  result.layout = page.layout;
+  result.stored_crc = crc.stored;
+  result.computed_crc = crc.computed;
+  result.crc_ok = page.layout != Layout::None && crc.ok;
   result.verified = result.crc_ok;
   return result;
 }
 
 }  // namespace detail
-
-DecodeResult decode_page(const ParamPage& page, std::span<char> buffer, int level, Output output) {
-  using namespace detail;
-  Report report{buffer, 0, level, output};
-  const PageCheck check = check_page(page);
-  report_object_begin(report, "");
-  report_json_text(report, "version", kVersion);
-  report_page(page, check, report);
-  report_object_end(report);
-  return report_result(report, check);
-}
-
-std::size_t decode_parameter_page(const ParamPage& page, std::span<char> buffer, int level) {
-  return decode_page(page, buffer, level, Output::Text).length;
-}
-
 }  // namespace tolvik

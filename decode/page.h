@@ -1,60 +1,56 @@
-// Reading page fields: little-endian helpers over the 512-byte image. An
-// offset past the page reads as zero, so no field access can leave it.
+// What the text report makes of the model's values: text fields as the
+// report shows them, the report's own 32-bit endurance arithmetic and its
+// CRC marker.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "tolvik.h"
 
 namespace tolvik::detail {
 
-constexpr std::uint32_t page_u8(const ParamPage& page, std::size_t offset) {
-  return offset < kPageSize ? page.bytes[offset] : 0U;
-}
-
-constexpr std::uint32_t page_le16(const ParamPage& page, std::size_t offset) {
-  return page_u8(page, offset) | page_u8(page, offset + 1) << 8;
-}
-
-constexpr std::uint32_t page_le24(const ParamPage& page, std::size_t offset) {
-  return page_le16(page, offset) | page_u8(page, offset + 2) << 16;
-}
-
-constexpr std::uint32_t page_le32(const ParamPage& page, std::size_t offset) {
-  return page_le16(page, offset) | page_le16(page, offset + 2) << 16;
-}
-
-// A fixed-width text field as a text: its bytes up to the first zero byte,
-// at most its width, nothing trimmed or replaced.
+// A fixed-width text field as the report shows it: its bytes up to the first
+// zero byte, at most its width, nothing trimmed or replaced.
 struct PageText {
   char text[32];
 };
 
-constexpr PageText page_text(const ParamPage& page, std::size_t offset, std::size_t width) {
-  PageText field{};
-  for (std::size_t i = 0; i < width && i < sizeof field.text - 1; ++i) {
-    const auto c = static_cast<char>(page_u8(page, offset + i));
+constexpr PageText page_text(std::span<const std::uint8_t> bytes, const FieldInfo& field) {
+  PageText text{};
+  for (std::size_t i = 0; i < field.size() && i < sizeof text.text - 1; ++i) {
+    const std::size_t at = field.first + i;
+    const auto c = static_cast<char>(at < bytes.size() ? bytes[at] : 0U);
     if (c == '\0') break;
-    field.text[i] = c;
+    text.text[i] = c;
   }
-  return field;
+  return text;
 }
 
-// Mantissa times ten, exponent times over, wrapping at 32 bits as the page
-// layouts' endurance figures are defined.
+// The text as the terminal gets it.
+constexpr PageText terminal_safe(PageText text) { return text; }
+
+// Mantissa times ten, exponent times over, wrapping at 32 bits as the
+// report's endurance figures are defined.
 constexpr std::uint32_t scaled_value(std::uint32_t mantissa, std::uint32_t exponent) {
   std::uint32_t value = mantissa;
   for (std::uint32_t i = 0; i < exponent && value != 0; ++i) value *= 10U;
   return value;
 }
 
+// The same from an Endurance field's stored bytes (mantissa, exponent).
+constexpr std::uint32_t scaled_value(const Field& endurance) {
+  return scaled_value(endurance.raw & 0xFFU, endurance.raw >> 8 & 0xFFU);
+}
+
 // Capacitances stored in tenths of a picofarad, as the report prints them.
-constexpr double tenths(std::uint32_t value) { return static_cast<double>(value) * 0.1; }
+constexpr double tenths(std::uint64_t value) { return static_cast<double>(value) * 0.1; }
 
 // The CRC marker of the header lines: empty when the stored CRC matches.
-constexpr const char* crc_marker(std::uint32_t stored, std::uint16_t computed) {
-  return stored == computed ? "" : "*";
-}
+constexpr const char* crc_marker(const PageCrc& crc) { return crc.ok ? "" : "*"; }
+
+// A field's value as the report's 32-bit arguments take it.
+constexpr std::uint32_t u32(const Field& field) { return static_cast<std::uint32_t>(field.value); }
 
 }  // namespace tolvik::detail

@@ -91,32 +91,6 @@ void report_json_chars(Report& report, std::string_view bytes) {
   }
 }
 
-void report_json_member(Report& report, std::string_view name, const FormatArg& arg) {
-  report_json_members(report, &name, &arg, 1);
-}
-
-void report_json_members(Report& report, const std::string_view* names, const FormatArg* args,
-                         std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    if (names[i].empty()) continue;
-    json_key(report, names[i]);
-    const FormatArg& arg = args[i];
-    switch (arg.kind) {
-      case FormatArg::Kind::Unsigned:
-        report_append_args(report, "%u", 0, &arg);
-        break;
-      case FormatArg::Kind::Real:
-        report_append_args(report, "%.1f", 0, &arg);
-        break;
-      case FormatArg::Kind::Text:
-        report_json_string(report, arg.n != FormatArg::kUnknownLength ? std::string_view(arg.s, arg.n)
-                                   : arg.s != nullptr                 ? std::string_view(arg.s)
-                                                                      : std::string_view());
-        break;
-    }
-  }
-}
-
 void report_json_open(Report& report, std::string_view name, char bracket) {
   json_key(report, name);
   put_raw(report, {&bracket, 1});
@@ -157,37 +131,14 @@ void report_json_bool(Report& report, std::string_view name, bool value) {
   put_raw(report, value ? "true" : "false");
 }
 
-void report_flags(Report& report, std::uint32_t value, std::span<const FlagText> table) {
+void report_flags(Report& report, std::uint64_t value, std::span<const FlagText> table,
+                  std::uint16_t revision) {
   for (const FlagText& flag : table) {
-    if ((value >> flag.bit & 1U) != 0) report_append(report, flag.min_level, "%s", flag.text);
+    if (flag_set(flag, value, revision)) report_append(report, flag.min_level, "%s", flag.text);
   }
 }
 
-namespace {
-
-// A flag text as the JSON document names it: without the leading blank and
-// the line end.
-std::string_view flag_name(std::string_view text) {
-  if (text.starts_with(' ')) text.remove_prefix(1);
-  if (text.ends_with('\n')) text.remove_suffix(1);
-  return text;
-}
-
-}  // namespace
-
-void report_flag_json(Report& report, std::string_view name, std::uint32_t value,
-                      std::span<const FlagText> table) {
-  report_object_begin(report, name);
-  report_json_number(report, "value", value);
-  report_array_begin(report, "set");
-  for (const FlagText& flag : table) {
-    if ((value >> flag.bit & 1U) != 0) report_json_text(report, "", flag_name(flag.text));
-  }
-  report_array_end(report);
-  report_object_end(report);
-}
-
-void report_top_speed(Report& report, int min_level, std::uint32_t mask, SpeedTable speeds,
+void report_top_speed(Report& report, int min_level, std::uint32_t mask, std::span<const char* const> speeds,
                       Format<const char*> unit) {
   for (std::size_t bit = speeds.size(); bit-- > 0;) {
     if ((mask >> bit & 1U) != 0) {
@@ -197,86 +148,55 @@ void report_top_speed(Report& report, int min_level, std::uint32_t mask, SpeedTa
   }
 }
 
-void report_timing_mode_line(Report& report, std::string_view name, Format<std::uint32_t> head,
-                             std::uint32_t mask, SpeedTable speeds, Format<const char*> unit) {
-  if (report_is_json(report)) {
-    // Like the text, which has no line for an empty mask.
-    if (mask == 0) {
-      report_json_null(report, name);
-      return;
-    }
-    // The top speed as the text names it, through a scratch text report.
-    char speed[32] = "";
-    Report text{speed};
-    report_top_speed(text, 1, mask, speeds, unit);
-    report_object_begin(report, name);
-    report_json_number(report, "value", mask);
-    if (text.length == 0) {
-      report_json_null(report, "top_speed");
-    } else {
-      report_json_text(report, "top_speed", {speed, text.length});
-    }
-    report_object_end(report);
-    return;
-  }
-  if (mask == 0) return;
-  report_append(report, 1, head, mask);
-  report_top_speed(report, 1, mask, speeds, unit);
+void report_timing_mode_line(Report& report, Format<std::uint32_t> head, const TimingFamily& family,
+                             Format<const char*> unit) {
+  if (family.mask == 0) return;
+  report_append(report, 1, head, family.mask);
+  report_top_speed(report, 1, family.mask, family.info->speeds, unit);
   report_append(report, 1, ")\n");
 }
 
-void report_named_json(Report& report, std::string_view name, std::uint32_t value, std::string_view text) {
-  std::string_view shown(text);
-  if (shown.starts_with(' ')) shown.remove_prefix(1);
-  report_object_begin(report, name);
-  report_json_number(report, "value", value);
-  if (shown.empty()) {
-    report_json_null(report, "name");
-  } else {
-    report_json_text(report, "name", shown);
-  }
-  report_object_end(report);
-}
-
-void report_size_sum(Report& report, int min_level, const FieldNames<3>& names,
-                     Format<std::uint32_t, std::uint32_t, std::uint32_t> format, std::uint32_t data,
-                     std::uint32_t spare) {
-  report_field(report, min_level, names, format, data + spare, data, spare);
+void report_size_sum(Report& report, int min_level,
+                     Format<std::uint32_t, std::uint32_t, std::uint32_t> format, const Field& data,
+                     const Field& spare) {
+  report_append(report, min_level, format, u32(data) + u32(spare), u32(data), u32(spare));
 }
 
 namespace {
 
-constexpr const char* kCellTypes[] = {"", "SLC", "MLC", "TLC", "QLC", "PLC"};
+constexpr std::string_view kCellTypes[] = {"", "SLC", "MLC", "TLC", "QLC", "PLC"};
 
 }  // namespace
 
-void report_cell_type(Report& report, std::uint32_t bits_per_cell) {
-  const char* name = "";
-  if (bits_per_cell < std::size(kCellTypes)) name = kCellTypes[bits_per_cell];
-  if (bits_per_cell == 255) name = "Not specified";
-  report_named_field(report, 0, "bits_per_cell", "Bit/Cell  : %u (%s)\n", bits_per_cell, name);
+std::string_view cell_type(std::uint64_t bits_per_cell) {
+  if (bits_per_cell < std::size(kCellTypes)) return kCellTypes[bits_per_cell];
+  if (bits_per_cell == 255) return "Not specified";
+  return "";
 }
 
-void report_plane_address_bits(Report& report, std::uint32_t field) {
-  const std::uint32_t bits = field & 0x0FU;
-  report_field(report, 0, {"plane_address_bits", "", "planes"}, "PlanAdrBit: %u (%s%u plane)\n", bits,
-               bits >= 3 ? "upto " : "", 1U << bits);
+void report_cell_type(Report& report, const Field& bits_per_cell) {
+  report_append(report, 0, "Bit/Cell  : %u (%s)\n", u32(bits_per_cell), cell_type(bits_per_cell.value));
 }
 
-void report_endurance(Report& report, int min_level, std::uint32_t mantissa, std::uint32_t exponent) {
+void report_plane_address_bits(Report& report, const Field& field) {
+  const std::uint32_t bits = u32(field);
+  report_append(report, 0, "PlanAdrBit: %u (%s%u plane)\n", bits, bits >= 3 ? "upto " : "", 1U << bits);
+}
+
+void report_endurance(Report& report, int min_level, const Field& endurance) {
   constexpr std::uint32_t kMostPlausible = 100000;
-  const std::uint32_t value = scaled_value(mantissa, exponent);
+  const std::uint32_t value = scaled_value(endurance);
+  const std::uint32_t exponent = endurance.raw >> 8 & 0xFFU;
   if (value > kMostPlausible || exponent > 5) {
-    report_field(report, min_level, {"endurance_cycles", "endurance_raw"}, "Endurance : %u (%u?)\n", value,
-                 exponent << 8 | mantissa);
+    report_append(report, min_level, "Endurance : %u (%u?)\n", value, endurance.raw & 0xFFFFU);
   } else {
-    report_field(report, min_level, "endurance_cycles", "Endurance : %u\n", value);
+    report_append(report, min_level, "Endurance : %u\n", value);
   }
 }
 
-void report_crc_line(Report& report, int min_level, std::uint32_t stored, std::uint16_t computed) {
-  report_append(report, min_level, "CRC16     : 0x%04X%s", stored,
-                stored == computed ? " - Ok\n" : " - Wrong\n");
+void report_crc_line(Report& report, int min_level, const PageCrc& crc) {
+  report_append(report, min_level, "CRC16     : 0x%04X%s", std::uint32_t{crc.stored},
+                crc.ok ? " - Ok\n" : " - Wrong\n");
 }
 
 }  // namespace tolvik::detail

@@ -15,6 +15,7 @@
 #include <span>
 #include <string_view>
 
+#include "tolvik_model.h"
 #include "tolvik_version.h"
 
 namespace tolvik {
@@ -47,6 +48,9 @@ inline constexpr std::size_t kDumpReportCapacity = 16384;
 // ONFI page) is 14,901; twice the room leaves a margin for a longer one.
 inline constexpr std::size_t kJsonCapacity = 32768;
 
+// The JSON document's format: 2 since every field of the model is in it.
+inline constexpr unsigned kJsonFormatVersion = 2;
+
 struct ParamPage {
   std::uint8_t bytes[kPageSize];
 };
@@ -55,8 +59,6 @@ struct ParamPage {
 // acts as 0 and above 2 as 2. JSON output ignores the level: it always holds
 // every field.
 inline constexpr int kDefaultLevel = 2;
-
-enum class Layout : std::uint8_t { None, Onfi, Jedec };
 
 enum class Output : std::uint8_t {
   Text,  // the report, lines ending in "\n"
@@ -101,9 +103,70 @@ struct DecodeResult {
 // page checked, a good copy (or the bit-wise majority of three) decoded, the
 // ONFI extended parameter page decoded, and the device's size. Bytes beyond
 // kDumpLimit are not looked at.
-inline constexpr std::size_t kDumpLimit = 1024 * 1024;
 [[nodiscard]] DecodeResult decode_dump(std::span<const std::uint8_t> dump, std::span<char> report, int level,
                                        Output output = Output::Text);
+
+// What a rendering call writes: the report, or a view of the page in its
+// place.
+enum class View : std::uint8_t {
+  Report,   // the text report at its level
+  Map,      // every byte of the page (and of the extended page used): its field, name and value
+  Timings,  // the timing values of the page's fastest modes and a controller's settings
+};
+
+struct RenderOptions {
+  int level = kDefaultLevel;
+  Output output = Output::Text;
+  View view = View::Report;
+  // JSON: the check's members ("check" and "findings") in the document,
+  // from `findings` where given, else from checking the page. The text
+  // check block comes from render_findings.
+  bool check = false;
+  const struct Findings* findings = nullptr;
+  // Timings: "FAMILY:MODE" (sdr:3, nv-ddr:2) for that mode's table; empty
+  // for the fastest mode of each family.
+  std::string_view timing_mode = {};
+};
+
+// A parsed page or dump, rendered: as text, the view asked for; as JSON, one
+// document with every field of the model and the members of the view (and
+// the check) asked for. The same bounds as decode_page.
+[[nodiscard]] DecodeResult render_page(const PageModel& page, std::span<char> out,
+                                       const RenderOptions& options);
+[[nodiscard]] DecodeResult render_dump(const Dump& dump, std::span<char> out, const RenderOptions& options);
+
+// Whether a --timings=FAMILY:MODE text names a table the tool holds.
+[[nodiscard]] bool timing_mode_known(std::string_view family_mode) noexcept;
+
+// The check: conformance failures and plausibility warnings of a page, each
+// naming its rule and the bytes it looked at.
+enum class Severity : std::uint8_t { Failure, Warning };
+struct Finding {
+  Severity severity;
+  std::string_view rule;  // "crc", "reserved", ...
+  bool has_range;         // first and last name the bytes it is about
+  std::uint16_t first;
+  std::uint16_t last;
+  char message[160];
+};
+inline constexpr std::size_t kFindingsMax = 64;
+struct Findings {
+  Finding items[kFindingsMax];
+  std::size_t count;
+  std::uint32_t failures;
+  std::uint32_t warnings;
+
+  [[nodiscard]] std::span<const Finding> list() const { return {items, count}; }
+};
+// Failures first, each group in byte order, findings without a range last.
+void check_page(const PageModel& page, Findings& findings) noexcept;
+void check_dump(const Dump& dump, Findings& findings) noexcept;
+// An input that holds no page: the failure no-page, its message saying what
+// the bytes hold instead.
+void check_no_page(std::span<const std::uint8_t> bytes, Findings& findings) noexcept;
+// The text block: "Check     : N failures, M warnings" and one line per
+// finding.
+[[nodiscard]] DecodeResult render_findings(const Findings& findings, std::span<char> out);
 
 // A hex listing (xxd, hexdump, od, bare hex pairs, a C array) read back into
 // the bytes it lists.

@@ -1,26 +1,27 @@
-// The JEDEC layout's report: pages whose signature is "JESD".
+// The JEDEC layout's text report: one routine per section, each reading the
+// parsed page.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
 #include "decode/report.h"
-#include "tolvik.h"
+#include "tolvik_model.h"
 
 namespace tolvik::detail {
 
-// The stored CRC at bytes 510..511 covers everything before it.
-inline constexpr std::size_t kJedecCrcCovered = 510;
-
 // Writes the whole JEDEC report, section by section, and returns its length.
-std::size_t decode_jedec_page(const ParamPage& page, std::uint16_t computed_crc, Report& report);
+std::size_t decode_jedec_page(const JedecPage& page, Report& report);
 
 // The sections, in report order.
-void report_jedec_identification(const ParamPage& page, Report& report, std::uint16_t computed_crc);
-void report_jedec_organisation(const ParamPage& page, Report& report);
-void report_jedec_timing_modes(const ParamPage& page, Report& report);
-void report_jedec_electrical(const ParamPage& page, Report& report);
-void report_jedec_ecc_blocks(const ParamPage& page, Report& report);
-void report_jedec_vendor(const ParamPage& page, Report& report, std::uint16_t computed_crc);
+void report_jedec_identification(const JedecPage& page, Report& report);
+void report_jedec_organisation(const JedecPage& page, Report& report);
+void report_jedec_timing_modes(const JedecPage& page, Report& report);
+void report_jedec_electrical(const JedecPage& page, Report& report);
+void report_jedec_ecc_blocks(const JedecPage& page, Report& report);
+void report_jedec_vendor(const JedecPage& page, Report& report);
+
+// An ECC and endurance information block whose eight bytes are all zero is
+// not in use.
+bool jedec_ecc_block_empty(const JedecPage& page, unsigned block);
 
 }  // namespace tolvik::detail

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tolvik::detail::jedec {
+namespace tolvik::jedec {
 
 // Revision information and features block
 inline constexpr std::size_t kRevision = 4;  // 16 bits
@@ -60,7 +60,6 @@ inline constexpr std::size_t kValidBlocks = 208;    // 8 bits, at the start of t
 inline constexpr std::size_t kValidMantissa = 209;  // 8 bits
 inline constexpr std::size_t kValidExponent = 210;  // 8 bits
 inline constexpr std::size_t kEccBlocks = 211;      // four blocks of kEccBlockSize bytes
-inline constexpr std::size_t kEccBlockCount = 4;
 inline constexpr std::size_t kEccBlockSize = 8;
 // Within one ECC and endurance block; bytes 6-7 are reserved.
 inline constexpr std::size_t kEccBits = 0;               // 8 bits
@@ -75,4 +74,4 @@ inline constexpr std::size_t kVendorRevision = 420;  // 16 bits
 // Stored CRC of bytes 0..509
 inline constexpr std::size_t kCrc = 510;  // 16 bits
 
-}  // namespace tolvik::detail::jedec
+}  // namespace tolvik::jedec

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tolvik::detail::onfi {
+namespace tolvik::onfi {
 
 // Revision information and features block
 inline constexpr std::size_t kRevision = 4;            // 16 bits, one bit per revision
@@ -77,10 +77,4 @@ inline constexpr std::size_t kNvLpddr4Modes = 236;      // 16 bits, modes 0-15
 inline constexpr std::size_t kParamPageRevision = 253;  // 8 bits, vendor specific
 inline constexpr std::size_t kCrc = 254;                // 16 bits, CRC of bytes 0-253
 
-// Revision bits (of the 16-bit revision number) that change how older fields
-// read: 5.0 renamed feature bit 9 and dropped the partial page fields; 5.0,
-// 5.1 and the next bit ("late revisions") dropped EZ NAND and widened NV-DDR3.
-inline constexpr std::uint32_t kRevision50 = 0x1000;
-inline constexpr std::uint32_t kLateRevisions = 0x7000;
-
-}  // namespace tolvik::detail::onfi
+}  // namespace tolvik::onfi

@@ -9,11 +9,15 @@
 #include <functional>
 #include <string>
 
+#include "decode/fields.h"
 #include "decode/page.h"
 #include "test_support.h"
 
 namespace tolvik::test {
 namespace {
+
+// A field as the parser leaves it, from its stored number.
+Field stored(std::uint32_t raw) { return Field{raw, raw, true, true}; }
 
 // What one call writes into a fresh report at a level.
 std::string written(int level, const std::function<void(Report&)>& write) {
@@ -56,7 +60,7 @@ TEST(ReportFlags, SetBitsInAscendingOrderEachFromItsLevel) {
       {0U, 2, ""},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(written(c.level, [&](Report& r) { report_flags(r, c.value, kTable); }), c.expected)
+    EXPECT_EQ(written(c.level, [&](Report& r) { report_flags(r, c.value, kTable, 0); }), c.expected)
         << std::hex << c.value << " at " << c.level;
 }
 
@@ -86,10 +90,11 @@ TEST(PageFields, TextFieldsStopAtZeroAndKeepEveryOtherByte) {
   const std::pair<std::string, std::string> cases[] = {{std::string("\0BC", 3), ""},
                                                        {"\x01\x1f\x7f\x80\xff  ", "\x01\x1f\x7f\x80\xff  "}};
   for (const auto& [bytes, text] : cases)
-    EXPECT_EQ(page_text(PageBuilder().text(32, bytes), 32, 12).text, text);
+    EXPECT_EQ(page_text(PageBuilder().text(32, bytes).page().bytes, onfi::kFields[onfi::Manufacturer]).text,
+              text);
   const ParamPage full = PageBuilder().fill(0, kPageSize, 'M').page();
-  EXPECT_EQ(page_le16(full, kPageSize - 1), 'M') << "the byte past the page reads as zero";
-  EXPECT_EQ(page_le32(full, kPageSize), 0U);
+  EXPECT_EQ(read_le(full.bytes, kPageSize - 1, 2), 'M') << "the byte past the page reads as zero";
+  EXPECT_EQ(read_le(full.bytes, kPageSize, 4), 0U);
 }
 
 TEST(PageFields, ScaledValuesWrapAtThirtyTwoBits) {
@@ -114,7 +119,8 @@ TEST(SharedLines, EnduranceBound) {
       {1, 32, "Endurance : 0 (8193?)\n"},      {255, 9, "Endurance : 1596929536 (2559?)\n"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(written(0, [&](Report& r) { report_endurance(r, 0, c.mantissa, c.exponent); }), c.expected);
+    EXPECT_EQ(written(0, [&](Report& r) { report_endurance(r, 0, stored(c.exponent << 8 | c.mantissa)); }),
+              c.expected);
 }
 
 // The golden reports show names 1 to 4 and 255, and the plane-bit edges.
@@ -122,7 +128,7 @@ TEST(SharedLines, CellTypesAtTheTableEnds) {
   const std::pair<std::uint32_t, const char*> cases[] = {
       {0, "Bit/Cell  : 0 ()\n"}, {5, "Bit/Cell  : 5 (PLC)\n"}, {6, "Bit/Cell  : 6 ()\n"}};
   for (const auto& c : cases)
-    EXPECT_EQ(written(0, [&](Report& r) { report_cell_type(r, c.first); }), c.second);
+    EXPECT_EQ(written(0, [&](Report& r) { report_cell_type(r, stored(c.first)); }), c.second);
 }
 
 // Byte for byte and case-sensitive; nothing after the signature decides.

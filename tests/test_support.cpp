@@ -35,8 +35,8 @@ PageBuilder& PageBuilder::u8(std::size_t offset, std::uint32_t value) {
   return *this;
 }
 
-PageBuilder& PageBuilder::fields(std::initializer_list<Field> list) {
-  for (const Field& f : list) {
+PageBuilder& PageBuilder::fields(std::initializer_list<StoredField> list) {
+  for (const StoredField& f : list) {
     for (std::size_t i = 0; i < f.width; ++i) u8(f.offset + i, f.value >> 8 * i & 0xFF);
   }
   return *this;

@@ -15,7 +15,7 @@ namespace tolvik::test {
 using namespace tolvik::detail;
 
 // One little-endian field of a page: offset, width in bytes (1 to 4), value.
-struct Field {
+struct StoredField {
   std::size_t offset;
   std::size_t width;
   std::uint32_t value;
@@ -30,7 +30,7 @@ class PageBuilder {
   static PageBuilder from_file(const std::string& path);
 
   PageBuilder& u8(std::size_t offset, std::uint32_t value);
-  PageBuilder& fields(std::initializer_list<Field> list);
+  PageBuilder& fields(std::initializer_list<StoredField> list);
   PageBuilder& le16(std::size_t offset, std::uint32_t value) { return fields({{offset, 2, value}}); }
   PageBuilder& le32(std::size_t offset, std::uint32_t value) { return fields({{offset, 4, value}}); }
   // Copies the characters of text, without a NUL.

@@ -1,0 +1,432 @@
+// The JSON document (format 2) of a parsed page or dump: every field of the
+// model by its name, grouped by the blocks of the page, each value in its
+// natural unit and exact. Written by walking the layouts' field tables, so a
+// field added to a table appears here without a line of its own.
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
+#include "decode/decode.h"
+#include "decode/fields.h"
+#include "decode/page.h"
+#include "decode/report.h"
+#include "jedec/jedec.h"
+#include "tolvik.h"
+
+namespace tolvik::detail {
+namespace {
+
+// A block of the page: a JSON object holding the fields whose first byte
+// lies in [first, last]. Fields of a record that repeats (JEDEC's ECC
+// blocks) form an array of objects, one per `stride` bytes from
+// `records_first`.
+struct JsonBlock {
+  std::uint16_t first;
+  std::uint16_t last;
+  std::string_view key;
+  std::uint16_t records_first = 0;
+  std::uint16_t records_last = 0;
+  std::uint16_t stride = 0;
+  std::string_view records_key = {};
+};
+
+constexpr JsonBlock kOnfiBlocks[] = {
+    {0, 31, "revision_and_features"},
+    {32, 79, "manufacturer_information"},
+    {80, 127, "memory_organization"},
+    {128, 163, "electrical_parameters"},
+    {164, 253, "vendor"},
+};
+
+constexpr JsonBlock kJedecBlocks[] = {
+    {0, 31, "revision_and_features"},
+    {32, 79, "manufacturer_information"},
+    {80, 143, "memory_organization"},
+    {144, 207, "electrical_parameters"},
+    {208, 271, "ecc_and_endurance", 211, 242, 8, "ecc_blocks"},
+    {420, 509, "vendor"},
+};
+
+// Fields the document carries at its top, or not at all.
+constexpr bool in_block(FieldKind kind) {
+  return kind != FieldKind::Signature && kind != FieldKind::Text && kind != FieldKind::Crc &&
+         kind != FieldKind::Reserved;
+}
+
+void json_hex_bytes(Report& report, std::string_view name, std::span<const std::uint8_t> bytes) {
+  constexpr char kHex[] = "0123456789abcdef";
+  char text[2 * 512];
+  std::size_t n = 0;
+  for (const std::uint8_t b : bytes) {
+    if (n + 2 > sizeof text) break;
+    text[n++] = kHex[b >> 4];
+    text[n++] = kHex[b & 0xFU];
+  }
+  report_json_text(report, name, {text, n});
+}
+
+void json_flag_names(Report& report, std::uint64_t value, std::span<const FlagText> bits,
+                     std::uint16_t revision) {
+  report_array_begin(report, "set");
+  for (const FlagText& flag : bits) {
+    if (flag_set(flag, value, revision)) report_json_text(report, "", flag_name(flag));
+  }
+  report_array_end(report);
+}
+
+void json_endurance(Report& report, std::string_view key, const Field& field) {
+  report_object_begin(report, key);
+  report_json_number(report, "mantissa", field.raw & 0xFFU);
+  report_json_number(report, "exponent", field.raw >> 8 & 0xFFU);
+  if (field.exact) {
+    report_json_number(report, "cycles", field.value);
+  } else {
+    report_json_null(report, "cycles");
+    report_json_text(report, "reason", "more than 2^64 cycles");
+  }
+  report_object_end(report);
+}
+
+void json_codeword(Report& report, std::string_view key, const Field& field) {
+  report_object_begin(report, key);
+  report_json_number(report, "exponent", field.raw);
+  if (field.raw >= 1 && field.raw <= 63) {
+    report_json_number(report, "bytes", std::uint64_t{1} << field.raw);
+  } else {
+    report_json_null(report, "bytes");
+  }
+  report_object_end(report);
+}
+
+// One field's member.
+void json_field(Report& report, const FieldRef& ref, std::span<const std::uint8_t> bytes,
+                std::uint16_t revision) {
+  const FieldInfo& info = *ref.info;
+  const Field& field = *ref.field;
+  switch (info.kind) {
+    case FieldKind::Number:
+      if (info.unit == Unit::TenthPicofarads || info.unit == Unit::Tenths) {
+        // Exactly the stored tenths: one decimal, as printf's %.1f shows them.
+        char text[16];
+        Report figure{text};
+        report_append(figure, 0, "%u.%u", u32(field) / 10, u32(field) % 10);
+        report_json_literal(report, info.key, {text, figure.length});
+      } else {
+        report_json_number(report, info.key, field.value);
+      }
+      break;
+    case FieldKind::Modes:
+    case FieldKind::MakerId:
+      report_json_number(report, info.key, field.value);
+      if (info.kind == FieldKind::MakerId) {
+        const Maker* maker = find_maker(static_cast<std::uint8_t>(field.value));
+        if (maker != nullptr) {
+          report_json_text(report, "jedec_manufacturer", maker->name);
+        } else {
+          report_json_null(report, "jedec_manufacturer");
+        }
+      }
+      break;
+    case FieldKind::Flags:
+    case FieldKind::Revision:
+      report_object_begin(report, info.key);
+      report_json_number(report, "value", field.value);
+      json_flag_names(report, field.value, info.bits, revision);
+      report_object_end(report);
+      break;
+    case FieldKind::AddressCycles:
+      report_object_begin(report, info.key);
+      report_json_number(report, "row", field.raw & 0x0FU);
+      report_json_number(report, "column", field.raw >> 4);
+      report_object_end(report);
+      break;
+    case FieldKind::WarmupCycles:
+      report_object_begin(report, info.key);
+      report_json_number(report, "data_output", field.raw & 0x0FU);
+      report_json_number(report, "data_input", field.raw >> 4);
+      report_object_end(report);
+      break;
+    case FieldKind::PlaneBits:
+      report_object_begin(report, info.key);
+      report_json_number(report, "bits", field.value);
+      report_json_number(report, "planes", std::uint64_t{1} << field.value);
+      report_object_end(report);
+      break;
+    case FieldKind::CellBits: {
+      report_object_begin(report, info.key);
+      report_json_number(report, "value", field.value);
+      const std::string_view type = cell_type(field.value);
+      if (type.empty()) {
+        report_json_null(report, "cell_type");
+      } else {
+        report_json_text(report, "cell_type", type);
+      }
+      report_object_end(report);
+      break;
+    }
+    case FieldKind::Date:
+      if (field.raw == 0) {
+        report_json_null(report, info.key);
+        break;
+      }
+      report_object_begin(report, info.key);
+      report_json_number(report, "year_of_century", field.raw & 0xFFU);
+      report_json_number(report, "week", field.raw >> 8);
+      report_object_end(report);
+      break;
+    case FieldKind::Endurance:
+      json_endurance(report, info.key, field);
+      break;
+    case FieldKind::EccBits:
+      report_object_begin(report, info.key);
+      report_json_number(report, "value", field.value);
+      report_json_bool(report, "in_extended_page", field.value == 255);
+      report_object_end(report);
+      break;
+    case FieldKind::CodewordSize:
+      json_codeword(report, info.key, field);
+      break;
+    case FieldKind::Vendor: {
+      const std::size_t first = std::min<std::size_t>(ref.base + info.first, bytes.size());
+      json_hex_bytes(report, info.key, bytes.subspan(first, std::min(info.size(), bytes.size() - first)));
+      break;
+    }
+    case FieldKind::Signature:
+    case FieldKind::Text:
+    case FieldKind::Crc:
+    case FieldKind::Reserved:
+      break;
+  }
+}
+
+// The page's fields, block by block.
+void json_blocks(Report& report, const FieldList& list, std::span<const JsonBlock> blocks,
+                 const VendorLayout* vendor) {
+  std::size_t i = 0;
+  const std::span<const FieldRef> fields = list.fields();
+  for (const JsonBlock& block : blocks) {
+    report_object_begin(report, block.key);
+    if (block.key == "vendor") {
+      if (vendor != nullptr) {
+        report_json_text(report, "layout", vendor->maker);
+      } else {
+        report_json_null(report, "layout");
+      }
+    }
+    while (i < fields.size() && fields[i].info->first < block.first) ++i;
+    // The record (an ECC block) whose object is open, or -1.
+    std::int64_t record = -1;
+    for (; i < fields.size() && fields[i].info->first <= block.last; ++i) {
+      const FieldInfo& info = *fields[i].info;
+      const bool in_record =
+          block.stride != 0 && info.first >= block.records_first && info.first <= block.records_last;
+      if (in_record) {
+        const std::int64_t k = (info.first - block.records_first) / block.stride;
+        if (record < 0) report_array_begin(report, block.records_key);
+        if (k != record) {
+          if (record >= 0) report_object_end(report);
+          report_object_begin(report, "");
+          report_json_number(report, "index", static_cast<std::uint64_t>(k));
+          const std::size_t from = block.records_first + static_cast<std::size_t>(k) * block.stride;
+          bool in_use = false;
+          for (std::size_t at = from; at < from + block.stride && at < list.bytes.size(); ++at) {
+            in_use = in_use || list.bytes[at] != 0;
+          }
+          report_json_bool(report, "in_use", in_use);
+          record = k;
+        }
+      } else if (record >= 0) {
+        report_object_end(report);
+        report_array_end(report);
+        record = -1;
+      }
+      if (in_block(info.kind)) json_field(report, fields[i], list.bytes, list.revision);
+    }
+    if (record >= 0) {
+      report_object_end(report);
+      report_array_end(report);
+    }
+    report_object_end(report);
+  }
+}
+
+void json_not_defined(Report& report, const FieldList& list) {
+  report_array_begin(report, "fields_not_defined");
+  for (const FieldRef& ref : list.fields()) {
+    if (!ref.field->defined && in_block(ref.info->kind)) report_json_text(report, "", ref.info->key);
+  }
+  report_array_end(report);
+}
+
+void json_families(Report& report, std::span<const TimingFamily> families) {
+  report_object_begin(report, "timing_modes");
+  for (const TimingFamily& family : families) {
+    report_object_begin(report, family.info->key);
+    report_json_number(report, "mask", family.mask);
+    if (family.fastest_mode < 0) {
+      report_json_null(report, "fastest_mode");
+      report_json_null(report, "fastest_rate");
+    } else {
+      report_json_number(report, "fastest_mode", static_cast<std::uint64_t>(family.fastest_mode));
+      report_json_number(report, "fastest_rate", family.fastest_rate);
+    }
+    report_json_text(report, "rate_unit", family.info->rate_unit);
+    report_object_end(report);
+  }
+  report_object_end(report);
+}
+
+void json_crc(Report& report, const PageCrc& crc) {
+  report_object_begin(report, "crc");
+  report_json_number(report, "stored", crc.stored);
+  report_json_number(report, "computed", crc.computed);
+  report_json_bool(report, "ok", crc.ok);
+  report_object_end(report);
+}
+
+template <class Page>
+void json_page(Report& report, const Page& page, std::string_view layout, const FieldList& list,
+               std::span<const JsonBlock> blocks, const VendorLayout* vendor) {
+  report_json_text(report, "layout", layout);
+  json_crc(report, page.crc);
+  report_json_text(report, "manufacturer", page.manufacturer);
+  report_json_text(report, "model", page.model);
+  json_not_defined(report, list);
+  json_blocks(report, list, blocks, vendor);
+  json_families(report, page.families);
+}
+
+}  // namespace
+
+void report_page_json(const PageModel& page, Report& report) {
+  switch (page.layout) {
+    case Layout::Onfi:
+      json_page(report, page.onfi, "ONFI", list_fields(page.onfi), kOnfiBlocks, page.onfi.vendor);
+      return;
+    case Layout::Jedec:
+      json_page(report, page.jedec, "JEDEC", list_fields(page.jedec), kJedecBlocks, nullptr);
+      return;
+    case Layout::None:
+      break;
+  }
+  for (const std::string_view name : {"layout", "crc", "manufacturer", "model"})
+    report_json_null(report, name);
+}
+
+namespace {
+
+void json_choice(Report& report, std::string_view name, const CopyChoice& choice) {
+  report_object_begin(report, name);
+  report_json_text(report, "source", choice.majority ? "majority" : "copy");
+  if (choice.majority) {
+    report_json_null(report, "copy");
+  } else {
+    report_json_number(report, "copy", choice.copy);
+  }
+  report_json_bool(report, "ok", choice.ok);
+  report_object_end(report);
+}
+
+void json_epp_block(Report& report, const EppEccBlock& block) {
+  report_object_begin(report, "");
+  report_json_number(report, "index", block.index);
+  report_json_number(report, "offset_bytes", block.offset);
+  report_json_number(report, "ecc_bits", block.fields[epp::EccBits].value);
+  json_codeword(report, "codeword_size", block.fields[epp::EccCodewordSize]);
+  report_json_number(report, "max_bad_blocks_per_lun", block.fields[epp::EccMaxBadBlocks].value);
+  json_endurance(report, "block_endurance", block.fields[epp::EccEndurance]);
+  report_object_end(report);
+}
+
+void json_extended_page(Report& report, const ExtendedPage& epp) {
+  if (epp.state == ExtendedPage::State::NotAnnounced) {
+    report_json_null(report, "extended_page");
+    return;
+  }
+  constexpr std::string_view kStates[] = {"", "too_short", "not_in_input", "read"};
+  report_object_begin(report, "extended_page");
+  report_json_text(report, "state", kStates[static_cast<unsigned>(epp.state)]);
+  report_json_number(report, "length_bytes", epp.length);
+  report_json_number(report, "offset_bytes", epp.offset);
+  report_array_begin(report, "copies");
+  for (std::uint32_t k = 0; k < epp.copy_count; ++k) {
+    report_object_begin(report, "");
+    report_json_number(report, "stored", epp.copies[k].stored);
+    report_json_number(report, "computed", epp.copies[k].computed);
+    report_json_bool(report, "ok", epp.copies[k].valid());
+    report_json_bool(report, "signature", epp.copies[k].signature);
+    report_object_end(report);
+  }
+  report_array_end(report);
+  if (epp.state == ExtendedPage::State::Read) {
+    json_choice(report, "used", epp.used);
+  } else {
+    report_json_null(report, "used");
+  }
+  report_array_begin(report, "sections");
+  for (std::uint32_t s = 0; s < epp.section_count; ++s) {
+    const EppSection& section = epp.sections[s];
+    report_object_begin(report, "");
+    report_json_number(report, "index", section.index);
+    report_json_number(report, "type", section.type);
+    report_json_number(report, "length_bytes", section.length);
+    report_json_number(report, "offset_bytes", section.offset);
+    report_json_bool(report, "past_end", section.past_end);
+    if (section.type == epp::kSectionEcc) {
+      report_array_begin(report, "ecc_blocks");
+      for (std::uint32_t b = 0; b < section.block_count; ++b)
+        json_epp_block(report, epp.blocks[section.first_block + b]);
+      report_array_end(report);
+      report_json_number(report, "ecc_blocks_not_shown", section.blocks_not_kept);
+    }
+    report_object_end(report);
+  }
+  report_array_end(report);
+  report_object_end(report);
+}
+
+void json_size(Report& report, std::string_view name, std::uint64_t bytes, bool exact) {
+  if (exact) {
+    report_json_number(report, name, bytes);
+  } else {
+    report_json_null(report, name);
+  }
+}
+
+}  // namespace
+
+void report_dump_json(const Dump& dump, Report& report) {
+  report_array_begin(report, "copies");
+  for (std::uint32_t k = 0; k < dump.copy_count; ++k) {
+    report_object_begin(report, "");
+    report_json_number(report, "stored", dump.copies[k].stored);
+    report_json_number(report, "computed", dump.copies[k].computed);
+    report_json_bool(report, "ok", dump.copies[k].ok);
+    report_object_end(report);
+  }
+  report_array_end(report);
+  if (dump.layout == Layout::None) {
+    report_json_null(report, "decoded");
+  } else {
+    json_choice(report, "decoded", dump.decoded);
+  }
+  report_page_json(dump.page, report);
+  json_extended_page(report, dump.extended);
+  json_size(report, "data_size_bytes", dump.data_bytes, dump.layout != Layout::None && dump.data_bytes_exact);
+  json_size(report, "raw_size_bytes", dump.raw_bytes, dump.layout != Layout::None && dump.raw_bytes_exact);
+}
+
+bool dump_extended_ok(const Dump& dump) {
+  switch (dump.extended.state) {
+    case ExtendedPage::State::NotAnnounced:
+      return true;
+    case ExtendedPage::State::Read:
+      return dump.extended.used.ok;
+    case ExtendedPage::State::TooShort:
+    case ExtendedPage::State::NotInInput:
+      break;
+  }
+  return false;
+}
+
+}  // namespace tolvik::detail

@@ -1,0 +1,556 @@
+// tolvik: the page model. Every field of a parameter page parsed once into a
+// typed value with its byte range, its name in the standard, the names of its
+// set bits and whether the revision the page claims defines it. The text
+// report, the JSON document, the byte map, the comparison, the check and the
+// timing view are all made from this model; none of them reads page bytes.
+//
+// Parsing is total: every byte value parses, nothing outside the bytes given
+// is read (bytes past their end read as zero, like a short file), nothing is
+// allocated and nothing fails.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace tolvik {
+
+enum class Layout : std::uint8_t { None, Onfi, Jedec };
+
+// How a field's bytes are read and what its value means.
+enum class FieldKind : std::uint8_t {
+  Signature,      // the layout's four ASCII letters
+  Text,           // ASCII padded with spaces (manufacturer, model)
+  Number,         // an unsigned little-endian number, times FieldInfo::scale
+  Flags,          // a bit field; FieldInfo::bits names the bits that have a meaning
+  Revision,       // one bit per revision the page supports, named like flags
+  Modes,          // a timing-mode mask: bit n set means mode n is supported
+  AddressCycles,  // bits 0-3 row address cycles, bits 4-7 column address cycles
+  WarmupCycles,   // bits 0-3 data output, bits 4-7 data input warm-up cycles
+  PlaneBits,      // bits 0-3 plane address bits: 2^n planes
+  CellBits,       // bits per cell, with the cell type it names
+  Date,           // date code: year within the century, then work week
+  Endurance,      // mantissa, then decimal exponent: mantissa x 10^exponent cycles
+  EccBits,        // bits of ECC correctability; 255: the figure is in the extended page
+  CodewordSize,   // ECC codeword size as a power of two: 2^n bytes
+  MakerId,        // the JEDEC manufacturer ID (its first byte)
+  Crc,            // a stored CRC-16
+  Reserved,       // reserved bytes, which should be 0
+  Vendor,         // vendor-specific bytes whose meaning no source documents
+};
+
+// The unit of a Number field's value.
+enum class Unit : std::uint8_t {
+  None,             // a count or a code
+  Bytes,            //
+  Microseconds,     //
+  Nanoseconds,      //
+  Picofarads,       //
+  TenthPicofarads,  // stored in tenths of a picofarad
+  Tenths,           // stored in tenths of a unit no source names
+  Address,          // a feature address, shown in hexadecimal
+};
+
+// One named bit of a flag field: its bit, the report level from which the
+// text report shows its line, and that line (a blank, the name, a line end).
+// A row may hold only for pages of some revisions: at least one of the
+// revision bits in `revisions_any` set (0: any page) and none of those in
+// `revisions_none`. Rows are in ascending bit order.
+struct FlagText {
+  std::uint8_t bit;
+  std::uint8_t min_level;
+  std::string_view text;
+  std::uint16_t revisions_any = 0;
+  std::uint16_t revisions_none = 0;
+};
+
+// The name of a flag without the blank before it and the line end after it.
+constexpr std::string_view flag_name(const FlagText& flag) {
+  std::string_view name = flag.text;
+  if (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+  if (!name.empty() && name.back() == '\n') name.remove_suffix(1);
+  return name;
+}
+
+// Whether a row or a field holds for a page with this revision word.
+constexpr bool revision_holds(std::uint16_t revision, std::uint16_t any, std::uint16_t none) {
+  return (any == 0 || (revision & any) != 0) && (revision & none) == 0;
+}
+
+// What the standard says about one field: where it is, what it is called,
+// how it reads and which revisions define it.
+struct FieldInfo {
+  std::uint16_t first;  // first and last byte, inclusive
+  std::uint16_t last;
+  FieldKind kind;
+  Unit unit = Unit::None;
+  std::uint8_t scale = 1;  // Number: value = stored number x scale
+  // Revisions that define the field, as for FlagText rows.
+  std::uint16_t revisions_any = 0;
+  std::uint16_t revisions_none = 0;
+  std::string_view name;  // the standard's name of the field
+  std::string_view key;   // its snake_case name in the JSON document
+  std::span<const FlagText> bits = {};
+
+  [[nodiscard]] constexpr std::size_t size() const { return std::size_t{last} - first + 1U; }
+};
+
+// One field of a parsed page.
+struct Field {
+  // The value in its natural unit: a Number times its scale, an Endurance in
+  // cycles (exact; 0 with exact false when it passes 2^64), PlaneBits the
+  // number of bits; every other kind its stored number.
+  std::uint64_t value;
+  // The field's first four bytes as a little-endian number.
+  std::uint32_t raw;
+  // The revision the page claims defines this field. A page that claims no
+  // revision counts as one of the first: only the fields every revision has
+  // are defined for it.
+  bool defined;
+  bool exact;
+};
+
+// A field with what the standard says of it. Fields of records that repeat
+// (an ECC information block of the extended page) are described relative to
+// the record: base is added to info's byte range.
+struct FieldRef {
+  const FieldInfo* info;
+  const Field* field;
+  std::uint32_t base = 0;
+};
+
+// A maker as its JEDEC manufacturer ID names it.
+struct Maker {
+  std::uint8_t id;
+  std::string_view name;  // as NAND makers are known by that byte
+  // Maker texts of pages that carry this ID (upper case prefixes); the
+  // maker text of a page agrees with the ID when it starts with one of them.
+  std::span<const std::string_view> texts;
+};
+
+// The maker a JEDEC ID byte stands for, or null.
+[[nodiscard]] const Maker* find_maker(std::uint8_t id) noexcept;
+
+// A documented layout of the vendor block, for one maker.
+struct VendorLayout {
+  std::string_view maker;             // "Micron"
+  std::span<const FieldInfo> fields;  // in byte order
+};
+
+// A timing-mode family: its fastest supported mode and that mode's rate.
+struct TimingFamilyInfo {
+  std::string_view name;  // "SDR", "NV-DDR", ..., "Toggle DDR3"
+  std::string_view key;   // "sdr", "nv_ddr", ...
+  // Speed texts by mode bit, as the text report prints them; the last row is
+  // the family's top bit.
+  std::span<const char* const> speeds;
+  std::string_view rate_unit;  // "MHz" for a clock rate, "MT/s" for a transfer rate
+};
+
+struct TimingFamily {
+  const TimingFamilyInfo* info;
+  std::uint32_t mask;
+  // The highest mode of the table that the mask supports, -1 for none.
+  std::int8_t fastest_mode;
+  // That mode's rate in info->rate_unit, 0 for none.
+  std::uint16_t fastest_rate;
+};
+
+struct PageCrc {
+  std::uint16_t stored;
+  std::uint16_t computed;
+  bool ok;
+};
+
+inline constexpr std::size_t kVendorFieldsMax = 24;
+
+namespace onfi {
+
+// ONFI fields in byte order; kFields[id] describes OnfiPage::fields[id].
+enum FieldId : std::uint8_t {
+  Signature,
+  Revision,
+  Features,
+  OptionalCommands,
+  JtgCommands,
+  TrainingCommands,
+  ExtendedPageLength,
+  ParameterPageCount,
+  TrainingCommands2,
+  Reserved16,
+  Manufacturer,
+  Model,
+  JedecId,
+  DateCode,
+  Reserved67,
+  DataBytesPerPage,
+  SpareBytesPerPage,
+  DataBytesPerPartialPage,
+  SpareBytesPerPartialPage,
+  PagesPerBlock,
+  BlocksPerLun,
+  Luns,
+  AddressCycles,
+  BitsPerCell,
+  MaxBadBlocksPerLun,
+  BlockEndurance,
+  GuaranteedValidBlocks,
+  ValidBlockEndurance,
+  ProgramsPerPage,
+  PartialProgrammingAttributes,
+  EccBits,
+  PlaneAddressBits,
+  MultiPlaneAttributes,
+  EzNand,
+  NvDdr3ModesHigh,
+  NvLpddr4Reserved118,
+  NvLpddr4ModesHigh,
+  NvLpddr4Reserved121,
+  Reserved122,
+  IoCapacitanceMax,
+  SdrModes,
+  SdrProgramCacheModes,
+  TProg,
+  TBers,
+  TR,
+  TCcs,
+  NvDdrModes,
+  NvDdr2Modes,
+  NvDdrFeatures,
+  ClkCapacitanceTyp,
+  IoCapacitanceTyp,
+  InputCapacitanceTyp,
+  InputCapacitanceMax,
+  DriverStrength,
+  TRMultiPlane,
+  TAdl,
+  TREzNand,
+  NvDdr2Features,
+  WarmupCycles,
+  NvDdr3Modes,
+  NvDdr2ModesHigh,
+  Reserved163,
+  VendorRevision,
+  VendorBlock,
+  NvLpddr4Modes,
+  VendorBlock2,
+  Crc,
+  kFieldCount
+};
+
+// Timing-mode families in the order the report lists them.
+enum Family : std::uint8_t { Sdr, NvDdr, NvDdr2, NvDdr3, NvLpddr4, kFamilyCount };
+
+extern const FieldInfo kFields[kFieldCount];
+extern const TimingFamilyInfo kFamilies[kFamilyCount];
+
+// Revision bits: 1 (1.0) to 13 (5.1) name revisions; 12 to 14 are the late
+// revisions, which moved and dropped older fields.
+inline constexpr std::uint16_t kRevision50 = 0x1000;
+inline constexpr std::uint16_t kLateRevisions = 0x7000;
+
+}  // namespace onfi
+
+// An ONFI parameter page (256 bytes), parsed.
+struct OnfiPage {
+  std::uint8_t bytes[256];
+  PageCrc crc;
+  std::uint16_t revision;
+  Field fields[onfi::kFieldCount];
+  // The vendor block's layout where the maker's is documented, else null
+  // (the block is then kept as raw bytes).
+  const VendorLayout* vendor;
+  Field vendor_fields[kVendorFieldsMax];
+  const Maker* maker;  // of the JEDEC ID, null for an unknown ID
+  // Manufacturer and model without the padding spaces.
+  char manufacturer[13];
+  char model[21];
+  TimingFamily families[onfi::kFamilyCount];
+
+  [[nodiscard]] const Field& operator[](onfi::FieldId id) const { return fields[id]; }
+};
+
+namespace jedec {
+
+enum FieldId : std::uint8_t {
+  Signature,
+  Revision,
+  Features,
+  OptionalCommands,
+  SecondaryCommands,
+  ParameterPageCount,
+  Reserved14,
+  Manufacturer,
+  Model,
+  JedecId,
+  Reserved70,
+  DataBytesPerPage,
+  SpareBytesPerPage,
+  Reserved86,
+  PagesPerBlock,
+  BlocksPerLun,
+  Luns,
+  AddressCycles,
+  BitsPerCell,
+  ProgramsPerPage,
+  PlaneAddressBits,
+  MultiPlaneAttributes,
+  Reserved106,
+  AsyncSdrModes,
+  ToggleDdrModes,
+  SyncDdrModes,
+  AsyncSdrFeatures,
+  ToggleDdrFeatures,
+  SyncDdrFeatures,
+  TProg,
+  TBers,
+  TR,
+  TRMultiPlane,
+  TCcs,
+  IoCapacitanceTyp,
+  InputCapacitanceTyp,
+  ClockCapacitanceTyp,
+  DriverStrength,
+  TAdl,
+  ToggleDdr3Modes,
+  ToggleDdr4Modes,
+  Reserved180,
+  GuaranteedValidBlocks,
+  ValidBlockEndurance,
+  // The four ECC and endurance information blocks, five fields each.
+  Ecc0Bits,
+  Ecc0CodewordSize,
+  Ecc0MaxBadBlocks,
+  Ecc0Endurance,
+  Ecc0Reserved,
+  Ecc1Bits,
+  Ecc1CodewordSize,
+  Ecc1MaxBadBlocks,
+  Ecc1Endurance,
+  Ecc1Reserved,
+  Ecc2Bits,
+  Ecc2CodewordSize,
+  Ecc2MaxBadBlocks,
+  Ecc2Endurance,
+  Ecc2Reserved,
+  Ecc3Bits,
+  Ecc3CodewordSize,
+  Ecc3MaxBadBlocks,
+  Ecc3Endurance,
+  Ecc3Reserved,
+  Reserved243,
+  Reserved272,
+  VendorRevision,
+  VendorBlock,
+  Crc,
+  kFieldCount
+};
+
+// The fields of ECC block k: Ecc0Bits + k * kEccBlockFields + offset.
+inline constexpr std::uint8_t kEccBlockFields = 5;
+inline constexpr std::uint8_t kEccBlockCount = 4;
+enum EccField : std::uint8_t { EccBits = 0, EccCodewordSize, EccMaxBadBlocks, EccEndurance, EccReserved };
+constexpr FieldId ecc_field(unsigned block, EccField field) {
+  return static_cast<FieldId>(Ecc0Bits + block * kEccBlockFields + field);
+}
+
+enum Family : std::uint8_t { AsyncSdr, ToggleDdr2, SyncDdr, ToggleDdr3, ToggleDdr4, kFamilyCount };
+
+extern const FieldInfo kFields[kFieldCount];
+extern const TimingFamilyInfo kFamilies[kFamilyCount];
+
+// Revision bits: 1 marks a vendor specific page, 2 a page of revision 1.0.
+inline constexpr std::uint16_t kRevisionVendorSpecific = 0x0002;
+inline constexpr std::uint16_t kRevision10 = 0x0004;
+
+}  // namespace jedec
+
+// A JEDEC parameter page (512 bytes), parsed.
+struct JedecPage {
+  std::uint8_t bytes[512];
+  PageCrc crc;
+  std::uint16_t revision;
+  Field fields[jedec::kFieldCount];
+  const Maker* maker;
+  char manufacturer[13];
+  char model[21];
+  TimingFamily families[jedec::kFamilyCount];
+
+  [[nodiscard]] const Field& operator[](jedec::FieldId id) const { return fields[id]; }
+};
+
+// The layout a page's signature names ("JESD" first, then "ONFI"), or None.
+[[nodiscard]] Layout page_layout(std::span<const std::uint8_t> bytes) noexcept;
+
+// Parse a page of a layout, whatever its signature holds. Bytes past the
+// span read as zero.
+void parse_onfi_page(std::span<const std::uint8_t> bytes, OnfiPage& page) noexcept;
+void parse_jedec_page(std::span<const std::uint8_t> bytes, JedecPage& page) noexcept;
+
+// A page of either layout: the one its signature names is filled.
+struct PageModel {
+  Layout layout;
+  OnfiPage onfi;
+  JedecPage jedec;
+};
+// Returns the layout found; without one, nothing else is filled.
+Layout parse_page(std::span<const std::uint8_t> bytes, PageModel& model) noexcept;
+
+// Every field of a page in byte order, the vendor block's fields where its
+// layout is documented included: each byte of the page lies in exactly one.
+inline constexpr std::size_t kFieldListMax = 128;
+struct FieldList {
+  Layout layout;
+  std::uint16_t revision;
+  std::span<const std::uint8_t> bytes;  // the page's bytes
+  FieldRef items[kFieldListMax];
+  std::size_t count;
+
+  [[nodiscard]] std::span<const FieldRef> fields() const { return {items, count}; }
+};
+[[nodiscard]] FieldList list_fields(const OnfiPage& page) noexcept;
+[[nodiscard]] FieldList list_fields(const JedecPage& page) noexcept;
+
+// The ONFI extended parameter page: a CRC of its bytes 2 onwards, the
+// signature "EPPS", a table of eight sections (type, length in units of 16
+// bytes), then the sections back to back. Sections of type 2 hold ECC
+// information blocks.
+namespace epp {
+
+enum HeaderField : std::uint8_t {
+  Crc,
+  Signature,
+  Reserved6,
+  // Section table entry k: Section0Type + 2k, Section0Length + 2k.
+  Section0Type,
+  Section0Length,
+  kHeaderFieldCount = Section0Type + 16
+};
+// The fields of one ECC information block, relative to its first byte.
+enum EccField : std::uint8_t {
+  EccBits,
+  EccCodewordSize,
+  EccMaxBadBlocks,
+  EccEndurance,
+  EccReserved,
+  EccRest,
+  kEccFieldCount
+};
+
+extern const FieldInfo kHeaderFields[kHeaderFieldCount];
+extern const FieldInfo kEccFields[kEccFieldCount];
+
+inline constexpr std::size_t kSectionCount = 8;
+inline constexpr std::size_t kSectionUnit = 16;
+inline constexpr std::size_t kSectionData = 32;  // where the first section starts
+inline constexpr std::uint8_t kSectionEcc = 2;
+inline constexpr std::size_t kEccBlockSize = 16;
+// ECC blocks kept per section; the others are counted.
+inline constexpr std::size_t kEccBlocksKept = 8;
+
+}  // namespace epp
+
+// Three copies are looked at: enough for a bit-wise majority.
+inline constexpr std::size_t kCopiesRead = 3;
+
+// Which copy was used: copy k (from 1), or the bit-wise majority of three.
+// ok: what was used passes its check.
+struct CopyChoice {
+  bool majority;
+  std::uint32_t copy;
+  bool ok;
+};
+
+struct EppSection {
+  std::uint8_t index;  // its entry in the section table, 0-7
+  std::uint8_t type;
+  std::uint32_t offset;  // its first byte within the extended page
+  std::uint32_t length;  // bytes
+  bool past_end;         // runs past the extended page's end; later sections are not read
+  // ECC sections: blocks[first_block, first_block + block_count) of the
+  // page, and blocks that are not empty but beyond the kept ones.
+  std::uint32_t first_block;
+  std::uint32_t block_count;
+  std::uint32_t blocks_not_kept;
+};
+
+struct EppEccBlock {
+  std::uint32_t index;   // within its section
+  std::uint32_t offset;  // its first byte within the extended page
+  Field fields[epp::kEccFieldCount];
+};
+
+struct EppCopy {
+  std::uint16_t stored;
+  std::uint16_t computed;
+  bool signature;  // "EPPS"
+
+  [[nodiscard]] bool valid() const { return signature && stored == computed; }
+};
+
+struct ExtendedPage {
+  enum class State : std::uint8_t {
+    NotAnnounced,  // not an ONFI page, or its feature bit 7 is clear
+    TooShort,      // announced shorter than its header and section table
+    NotInInput,    // the input ends before one copy
+    Read,
+  };
+  State state;
+  std::uint32_t length;  // bytes: 16 x bytes 12-13 of the page
+  std::uint32_t offset;  // of copy 1 in the input: 256 x the page count (3 when 0)
+  std::uint32_t copy_count;
+  EppCopy copies[kCopiesRead];
+  CopyChoice used;
+  // The copy used, in the caller's bytes (all three for the majority).
+  const std::uint8_t* data[kCopiesRead];
+  bool majority;
+  Field header[epp::kHeaderFieldCount];
+  EppSection sections[epp::kSectionCount];
+  std::uint32_t section_count;
+  EppEccBlock blocks[epp::kSectionCount * epp::kEccBlocksKept];
+  std::uint32_t block_count;
+
+  // Byte offset of the page used; 0 past its end.
+  [[nodiscard]] std::uint8_t byte(std::size_t at) const {
+    if (at >= length) return 0;
+    if (!majority) return data[0][at];
+    return static_cast<std::uint8_t>((data[0][at] & data[1][at]) | (data[0][at] & data[2][at]) |
+                                     (data[1][at] & data[2][at]));
+  }
+};
+
+struct CopyCheck {
+  std::uint16_t stored;
+  std::uint16_t computed;
+  bool ok;
+};
+
+// A whole read of the parameter page area: the copies of the page, the one
+// decoded, the extended page it announces and the device's size.
+inline constexpr std::size_t kDumpLimit = 1024 * 1024;
+struct Dump {
+  Layout layout;  // None: no copy of either signature at the start of a copy
+  std::uint32_t copy_count;
+  CopyCheck copies[kCopiesRead];
+  CopyChoice decoded;
+  PageModel page;  // the page decoded, of the dump's layout
+  ExtendedPage extended;
+  // data bytes per page x pages per block x blocks per LUN x LUNs, and the
+  // same with the spare bytes; exact is false when it passes 2^64.
+  std::uint64_t data_bytes;
+  std::uint64_t raw_bytes;
+  bool data_bytes_exact;
+  bool raw_bytes_exact;
+};
+
+// Bytes beyond kDumpLimit are not looked at. The model keeps pointers into
+// the dump's bytes (the extended page): they must outlive it.
+void parse_dump(std::span<const std::uint8_t> dump, Dump& model) noexcept;
+
+// Whether bit n of a flag field is set and named for this revision.
+[[nodiscard]] constexpr bool flag_set(const FlagText& flag, std::uint64_t value, std::uint16_t revision) {
+  return (value >> flag.bit & 1U) != 0 && revision_holds(revision, flag.revisions_any, flag.revisions_none);
+}
+
+}  // namespace tolvik
