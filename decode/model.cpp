@@ -1,6 +1,8 @@
 // The parts of the page model both layouts share: the generic parse of a
 // field table, exact endurance figures, text fields, timing families, the
 // CRC and the makers by JEDEC manufacturer ID.
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 
@@ -10,15 +12,36 @@
 namespace tolvik {
 namespace detail {
 
-bool endurance_cycles(std::uint32_t mantissa, std::uint32_t exponent, std::uint64_t& cycles) {
-  cycles = mantissa;
-  for (std::uint32_t i = 0; i < exponent && cycles != 0; ++i) {
-    if (cycles > UINT64_MAX / 10) {
-      cycles = 0;
-      return false;
-    }
-    cycles *= 10;
+namespace {
+
+// 10^0 to 10^19, the powers of ten below 2^64.
+constexpr auto kPowersOfTen = [] {
+  std::array<std::uint64_t, 20> powers{};
+  std::uint64_t power = 1;
+  for (std::uint64_t& p : powers) {
+    p = power;
+    power *= 10;
   }
+  return powers;
+}();
+
+// Reserved ranges are compared with this many zeros at a time.
+constexpr std::uint8_t kZeros[64] = {};
+
+bool all_zero(const std::uint8_t* bytes, std::size_t count) {
+  for (; count > sizeof kZeros; count -= sizeof kZeros, bytes += sizeof kZeros) {
+    if (std::memcmp(bytes, kZeros, sizeof kZeros) != 0) return false;
+  }
+  return std::memcmp(bytes, kZeros, count) == 0;
+}
+
+}  // namespace
+
+bool endurance_cycles(std::uint32_t mantissa, std::uint32_t exponent, std::uint64_t& cycles) {
+  cycles = 0;
+  if (mantissa == 0) return true;
+  if (exponent >= kPowersOfTen.size() || mantissa > UINT64_MAX / kPowersOfTen[exponent]) return false;
+  cycles = mantissa * kPowersOfTen[exponent];
   return true;
 }
 
@@ -28,7 +51,17 @@ void parse_fields(std::span<const FieldInfo> table, std::span<const std::uint8_t
     const FieldInfo& info = table[i];
     Field& field = fields[i];
     const std::size_t width = info.size() < 4 ? info.size() : 4;
-    field.raw = read_le(page, info.first, width);
+    if (std::size_t{info.first} + 4 <= page.size()) {
+      // The usual case: four bytes load at once, and the mask keeps the
+      // field's own.
+      std::uint8_t le[4];
+      std::memcpy(le, page.data() + info.first, sizeof le);
+      const std::uint32_t all =
+          static_cast<std::uint32_t>(le[0] | le[1] << 8 | le[2] << 16) | std::uint32_t{le[3]} << 24;
+      field.raw = width == 4 ? all : all & ((1U << (8 * width)) - 1U);
+    } else {
+      field.raw = read_le(page, info.first, width);
+    }
     field.value = field.raw;
     field.defined = revision_holds(revision, info.revisions_any, info.revisions_none);
     field.exact = true;
@@ -45,17 +78,11 @@ void parse_fields(std::span<const FieldInfo> table, std::span<const std::uint8_t
       case FieldKind::MakerId:
         field.value = field.raw & 0xFFU;
         break;
-      case FieldKind::Reserved:
-      case FieldKind::Vendor:
-      case FieldKind::Text:
-      case FieldKind::Signature: {
-        // Nothing to compute; a reserved range records whether it holds
-        // anything but zeros.
-        if (info.kind != FieldKind::Reserved) break;
-        bool zero = true;
-        for (std::size_t at = info.first; at <= info.last && zero; ++at)
-          zero = at >= page.size() || page[at] == 0;
-        field.value = zero ? 0U : 1U;
+      case FieldKind::Reserved: {
+        // Whether it holds anything but zeros.
+        const std::size_t first = std::min<std::size_t>(info.first, page.size());
+        const std::size_t end = std::min<std::size_t>(std::size_t{info.last} + 1, page.size());
+        field.value = all_zero(page.data() + first, end - first) ? 0U : 1U;
         break;
       }
       default:
