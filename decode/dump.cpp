@@ -21,15 +21,13 @@ using detail::kind_row;
 using detail::number;
 using detail::reserved;
 
-constexpr FieldInfo section_row(unsigned k, bool length) {
+constexpr detail::FieldRow section_row(unsigned k, bool length) {
   const auto at = static_cast<std::uint16_t>(16 + 2 * k + (length ? 1 : 0));
   return length ? number(at, at, Unit::None, "Section length (16-byte units)", "length_units")
                 : number(at, at, Unit::None, "Section type", "type");
 }
 
-}  // namespace
-
-constexpr FieldInfo kHeaderFields[kHeaderFieldCount] = {
+constexpr detail::FieldRow kHeaderRows[] = {
     kind_row(0, 1, FieldKind::Crc, "Integrity CRC", "crc"),
     kind_row(2, 5, FieldKind::Signature, "Extended parameter page signature", "signature"),
     reserved(6, 15),
@@ -50,11 +48,12 @@ constexpr FieldInfo kHeaderFields[kHeaderFieldCount] = {
     section_row(7, false),
     section_row(7, true),
 };
-static_assert(detail::covers_in_order(kHeaderFields, 0, kSectionData));
+static_assert(std::size(kHeaderRows) == kHeaderFieldCount &&
+              detail::covers_in_order(kHeaderRows, 0, kSectionData));
 
 // One ECC information block; bytes 8-15 are not documented (zero in real
 // pages).
-constexpr FieldInfo kEccFields[kEccFieldCount] = {
+constexpr detail::FieldRow kEccRows[] = {
     number(0, 0, Unit::None, "Number of bits ECC correctability", "ecc_bits"),
     kind_row(1, 1, FieldKind::CodewordSize, "ECC codeword size", "codeword_size"),
     number(2, 3, Unit::None, "Bad blocks maximum per LUN", "max_bad_blocks_per_lun"),
@@ -62,11 +61,29 @@ constexpr FieldInfo kEccFields[kEccFieldCount] = {
     reserved(6, 7),
     detail::field_row(8, 15, FieldKind::Vendor, Unit::None, "Not documented", "rest"),
 };
-static_assert(detail::covers_in_order(kEccFields, 0, kEccBlockSize));
+static_assert(std::size(kEccRows) == kEccFieldCount && detail::covers_in_order(kEccRows, 0, kEccBlockSize));
+
+constexpr auto kHeaderCompiled =
+    detail::compile_fields<detail::text_size(kHeaderRows)>(kHeaderRows, detail::FieldTable::EppHeader, {});
+constexpr auto kHeaderText = kHeaderCompiled.text;
+constexpr detail::TableTexts kHeaderTexts{kHeaderText.data(), {}};
+constexpr auto kEccCompiled =
+    detail::compile_fields<detail::text_size(kEccRows)>(kEccRows, detail::FieldTable::EppEcc, {});
+constexpr auto kEccText = kEccCompiled.text;
+constexpr detail::TableTexts kEccTexts{kEccText.data(), {}};
+
+}  // namespace
+
+constexpr std::array<FieldInfo, kHeaderFieldCount> kHeaderFields = kHeaderCompiled.fields;
+constexpr std::array<FieldInfo, kEccFieldCount> kEccFields = kEccCompiled.fields;
 
 }  // namespace epp
 
 namespace detail {
+
+const TableTexts& epp_header_texts() { return epp::kHeaderTexts; }
+const TableTexts& epp_ecc_texts() { return epp::kEccTexts; }
+
 namespace {
 
 struct DumpLayout {

@@ -3,6 +3,7 @@
 // the model both layouts share (text fields, makers, timing families).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -21,37 +22,124 @@ struct Revisions {
 
 inline constexpr Revisions kEveryRevision{};
 
-// Rows of a field table.
-constexpr FieldInfo field_row(std::uint16_t first, std::uint16_t last, FieldKind kind, Unit unit,
-                              std::string_view name, std::string_view key, Revisions revisions = {},
-                              std::span<const FlagText> bits = {}, std::uint8_t scale = 1) {
-  return FieldInfo{first, last, kind, unit, scale, revisions.any, revisions.none, name, key, bits};
+// A row of a field table as it is written: with its texts and its bit list.
+// compile_fields turns a table of rows into FieldInfo and one block of
+// text, which hold no pointers.
+struct FieldRow {
+  std::uint16_t first;
+  std::uint16_t last;
+  FieldKind kind;
+  Unit unit;
+  std::uint8_t scale;
+  Revisions revisions;
+  std::string_view name;
+  std::string_view key;
+  std::span<const FlagText> bits;
+};
+
+constexpr FieldRow field_row(std::uint16_t first, std::uint16_t last, FieldKind kind, Unit unit,
+                             std::string_view name, std::string_view key, Revisions revisions = {},
+                             std::span<const FlagText> bits = {}, std::uint8_t scale = 1) {
+  return FieldRow{first, last, kind, unit, scale, revisions, name, key, bits};
 }
-constexpr FieldInfo number(std::uint16_t first, std::uint16_t last, Unit unit, std::string_view name,
-                           std::string_view key, Revisions revisions = {}) {
+constexpr FieldRow number(std::uint16_t first, std::uint16_t last, Unit unit, std::string_view name,
+                          std::string_view key, Revisions revisions = {}) {
   return field_row(first, last, FieldKind::Number, unit, name, key, revisions);
 }
-constexpr FieldInfo flags(std::uint16_t first, std::uint16_t last, std::string_view name,
-                          std::string_view key, std::span<const FlagText> bits, Revisions revisions = {}) {
+constexpr FieldRow flags(std::uint16_t first, std::uint16_t last, std::string_view name, std::string_view key,
+                         std::span<const FlagText> bits, Revisions revisions = {}) {
   return field_row(first, last, FieldKind::Flags, Unit::None, name, key, revisions, bits);
 }
-constexpr FieldInfo modes(std::uint16_t first, std::uint16_t last, std::string_view name,
-                          std::string_view key, Revisions revisions = {}) {
+constexpr FieldRow modes(std::uint16_t first, std::uint16_t last, std::string_view name, std::string_view key,
+                         Revisions revisions = {}) {
   return field_row(first, last, FieldKind::Modes, Unit::None, name, key, revisions);
 }
-constexpr FieldInfo kind_row(std::uint16_t first, std::uint16_t last, FieldKind kind, std::string_view name,
-                             std::string_view key, Revisions revisions = {}) {
+constexpr FieldRow kind_row(std::uint16_t first, std::uint16_t last, FieldKind kind, std::string_view name,
+                            std::string_view key, Revisions revisions = {}) {
   return field_row(first, last, kind, Unit::None, name, key, revisions);
 }
-constexpr FieldInfo reserved(std::uint16_t first, std::uint16_t last) {
+constexpr FieldRow reserved(std::uint16_t first, std::uint16_t last) {
   return field_row(first, last, FieldKind::Reserved, Unit::None, "Reserved", "");
+}
+
+// The field tables; a FieldInfo names its own.
+enum class FieldTable : std::uint8_t { Onfi, Jedec, Micron, Macronix, EppHeader, EppEcc };
+
+// What a table's FieldInfo rows refer to: its texts and its bit lists.
+struct TableTexts {
+  const char* text;
+  std::span<const std::span<const FlagText>> bit_lists;
+};
+// Each table's, from the file that holds the table.
+const TableTexts& onfi_texts();
+const TableTexts& jedec_texts();
+const TableTexts& micron_texts();
+const TableTexts& macronix_texts();
+const TableTexts& epp_header_texts();
+const TableTexts& epp_ecc_texts();
+
+// Deliberately not constexpr: reaching it while a table compiles is a
+// compile error.
+void bit_list_missing_from_table();
+
+template <std::size_t Rows, std::size_t Text>
+struct CompiledFields {
+  std::array<FieldInfo, Rows> fields;
+  std::array<char, Text> text;
+};
+
+template <std::size_t Rows>
+constexpr std::size_t text_size(const FieldRow (&rows)[Rows]) {
+  std::size_t size = 0;
+  for (const FieldRow& row : rows) size += row.name.size() + row.key.size();
+  return size == 0 ? 1 : size;
+}
+
+// The rows as FieldInfo, their texts one after another in `text`, their bit
+// lists by their place in `bit_lists` (every list a row uses must be there).
+template <std::size_t Text, std::size_t Rows>
+constexpr CompiledFields<Rows, Text> compile_fields(const FieldRow (&rows)[Rows], FieldTable table,
+                                                    std::span<const std::span<const FlagText>> bit_lists) {
+  CompiledFields<Rows, Text> out{};
+  std::size_t at = 0;
+  const auto put = [&](std::string_view text) {
+    const std::size_t from = at;
+    for (const char c : text) out.text[at++] = c;
+    return static_cast<std::uint16_t>(from);
+  };
+  for (std::size_t i = 0; i < Rows; ++i) {
+    const FieldRow& row = rows[i];
+    FieldInfo& info = out.fields[i];
+    info.first = row.first;
+    info.last = row.last;
+    info.kind = row.kind;
+    info.unit = row.unit;
+    info.scale = row.scale;
+    info.table = static_cast<std::uint8_t>(table);
+    info.revisions_any = row.revisions.any;
+    info.revisions_none = row.revisions.none;
+    info.name_size = static_cast<std::uint8_t>(row.name.size());
+    info.name_at = put(row.name);
+    info.key_size = static_cast<std::uint8_t>(row.key.size());
+    info.key_at = put(row.key);
+    info.bits_list = 0;
+    if (!row.bits.empty()) {
+      for (std::size_t b = 0; b < bit_lists.size(); ++b) {
+        if (bit_lists[b].data() == row.bits.data()) info.bits_list = static_cast<std::uint8_t>(b + 1);
+      }
+      // A list missing from bit_lists makes this a compile error.
+      if (info.bits_list == 0) bit_list_missing_from_table();
+    }
+  }
+  return out;
 }
 
 // A table covers bytes [0, size) exactly once, in byte order, each row
 // within the page.
-constexpr bool covers_in_order(std::span<const FieldInfo> table, std::size_t from, std::size_t to) {
+template <class Table>
+constexpr bool covers_in_order(const Table& table, std::size_t from, std::size_t to) {
   std::size_t next = from;
-  for (const FieldInfo& row : table) {
+  for (const auto& row : table) {
     if (row.first != next || row.last < row.first || row.last >= to) return false;
     next = std::size_t{row.last} + 1U;
   }
@@ -94,8 +182,5 @@ TimingFamily timing_family(const TimingFamilyInfo& info, std::uint32_t mask);
 
 // The page's CRC: stored little-endian after the bytes it covers.
 PageCrc page_crc(std::span<const std::uint8_t> page, std::size_t covered);
-
-// Whether the manufacturer text agrees with the maker of the ID.
-bool maker_text_agrees(const Maker& maker, std::string_view text);
 
 }  // namespace tolvik::detail

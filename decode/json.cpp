@@ -110,18 +110,18 @@ void json_field(Report& report, const FieldRef& ref, std::span<const std::uint8_
         char text[16];
         Report figure{text};
         report_append(figure, 0, "%u.%u", u32(field) / 10, u32(field) % 10);
-        report_json_literal(report, info.key, {text, figure.length});
+        report_json_literal(report, info.key(), {text, figure.length});
       } else {
-        report_json_number(report, info.key, field.value);
+        report_json_number(report, info.key(), field.value);
       }
       break;
     case FieldKind::Modes:
     case FieldKind::MakerId:
-      report_json_number(report, info.key, field.value);
+      report_json_number(report, info.key(), field.value);
       if (info.kind == FieldKind::MakerId) {
         const Maker* maker = find_maker(static_cast<std::uint8_t>(field.value));
         if (maker != nullptr) {
-          report_json_text(report, "jedec_manufacturer", maker->name);
+          report_json_text(report, "jedec_manufacturer", maker->name());
         } else {
           report_json_null(report, "jedec_manufacturer");
         }
@@ -129,31 +129,31 @@ void json_field(Report& report, const FieldRef& ref, std::span<const std::uint8_
       break;
     case FieldKind::Flags:
     case FieldKind::Revision:
-      report_object_begin(report, info.key);
+      report_object_begin(report, info.key());
       report_json_number(report, "value", field.value);
-      json_flag_names(report, field.value, info.bits, revision);
+      json_flag_names(report, field.value, info.bits(), revision);
       report_object_end(report);
       break;
     case FieldKind::AddressCycles:
-      report_object_begin(report, info.key);
+      report_object_begin(report, info.key());
       report_json_number(report, "row", field.raw & 0x0FU);
       report_json_number(report, "column", field.raw >> 4);
       report_object_end(report);
       break;
     case FieldKind::WarmupCycles:
-      report_object_begin(report, info.key);
+      report_object_begin(report, info.key());
       report_json_number(report, "data_output", field.raw & 0x0FU);
       report_json_number(report, "data_input", field.raw >> 4);
       report_object_end(report);
       break;
     case FieldKind::PlaneBits:
-      report_object_begin(report, info.key);
+      report_object_begin(report, info.key());
       report_json_number(report, "bits", field.value);
       report_json_number(report, "planes", std::uint64_t{1} << field.value);
       report_object_end(report);
       break;
     case FieldKind::CellBits: {
-      report_object_begin(report, info.key);
+      report_object_begin(report, info.key());
       report_json_number(report, "value", field.value);
       const std::string_view type = cell_type(field.value);
       if (type.empty()) {
@@ -166,29 +166,29 @@ void json_field(Report& report, const FieldRef& ref, std::span<const std::uint8_
     }
     case FieldKind::Date:
       if (field.raw == 0) {
-        report_json_null(report, info.key);
+        report_json_null(report, info.key());
         break;
       }
-      report_object_begin(report, info.key);
+      report_object_begin(report, info.key());
       report_json_number(report, "year_of_century", field.raw & 0xFFU);
       report_json_number(report, "week", field.raw >> 8);
       report_object_end(report);
       break;
     case FieldKind::Endurance:
-      json_endurance(report, info.key, field);
+      json_endurance(report, info.key(), field);
       break;
     case FieldKind::EccBits:
-      report_object_begin(report, info.key);
+      report_object_begin(report, info.key());
       report_json_number(report, "value", field.value);
       report_json_bool(report, "in_extended_page", field.value == 255);
       report_object_end(report);
       break;
     case FieldKind::CodewordSize:
-      json_codeword(report, info.key, field);
+      json_codeword(report, info.key(), field);
       break;
     case FieldKind::Vendor: {
       const std::size_t first = std::min<std::size_t>(ref.base + info.first, bytes.size());
-      json_hex_bytes(report, info.key, bytes.subspan(first, std::min(info.size(), bytes.size() - first)));
+      json_hex_bytes(report, info.key(), bytes.subspan(first, std::min(info.size(), bytes.size() - first)));
       break;
     }
     case FieldKind::Signature:
@@ -253,7 +253,7 @@ void json_blocks(Report& report, const FieldList& list, std::span<const JsonBloc
 void json_not_defined(Report& report, const FieldList& list) {
   report_array_begin(report, "fields_not_defined");
   for (const FieldRef& ref : list.fields()) {
-    if (!ref.field->defined && in_block(ref.info->kind)) report_json_text(report, "", ref.info->key);
+    if (!ref.field->defined && in_block(ref.info->kind)) report_json_text(report, "", ref.info->key());
   }
   report_array_end(report);
 }

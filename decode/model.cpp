@@ -124,78 +124,35 @@ PageCrc page_crc(std::span<const std::uint8_t> page, std::size_t covered) {
 
 namespace {
 
-constexpr char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-}  // namespace
-
-bool maker_text_agrees(const Maker& maker, std::string_view text) {
-  for (const std::string_view prefix : maker.texts) {
-    if (text.size() < prefix.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < prefix.size() && same; ++i) same = upper(text[i]) == prefix[i];
-    if (same) return true;
-  }
-  return false;
-}
-
-namespace {
-
 // NAND makers by the one byte their parts report (Read ID byte 0, ONFI byte
 // 64), with the maker texts their pages carry or that name them. Several
 // bytes are not the maker's JEP106 code, and some are shared.
-constexpr std::string_view kAmdTexts[] = {"AMD", "SPANSION", "CYPRESS", "SKYHIGH"};
-constexpr std::string_view kFujitsuTexts[] = {"FUJITSU"};
-constexpr std::string_view kRenesasTexts[] = {"RENESAS", "HITACHI"};
-constexpr std::string_view kStTexts[] = {"ST"};
-constexpr std::string_view kMicronTexts[] = {"MICRON"};
-constexpr std::string_view kSandiskTexts[] = {"SANDISK"};
-constexpr std::string_view kIntelTexts[] = {"INTEL"};
-constexpr std::string_view kNationalTexts[] = {"NATIONAL"};
-constexpr std::string_view kEonTexts[] = {"EON"};
-constexpr std::string_view kToshibaTexts[] = {"TOSHIBA", "KIOXIA"};
-constexpr std::string_view kAtoTexts[] = {"ATO"};
-constexpr std::string_view kHynixTexts[] = {"HYNIX", "SK HYNIX", "ATO"};
-constexpr std::string_view kMacronixTexts[] = {"MACRONIX"};
-constexpr std::string_view kC8Texts[] = {"ESMT", "GIGADEVICE", "POWERCHIP", "ZENTEL", "MIRA"};
-constexpr std::string_view kSamsungTexts[] = {"SAMSUNG"};
-constexpr std::string_view kWinbondTexts[] = {"WINBOND"};
-constexpr std::string_view kXtxTexts[] = {"XTX"};
-constexpr std::string_view kLongsysTexts[] = {"LONGSYS", "FORESEE"};
-constexpr std::string_view kDosiliconTexts[] = {"DOSILICON"};
-constexpr std::string_view kEtronTexts[] = {"ETRON"};
-constexpr std::string_view kBiwinTexts[] = {"BIWIN"};
-constexpr std::string_view kFudanTexts[] = {"FUDAN", "FMSH"};
-constexpr std::string_view kPhisonTexts[] = {"PHISON", "FISON"};
-constexpr std::string_view kHeyangTexts[] = {"HEYANG"};
-constexpr std::string_view kTymTexts[] = {"TYM"};
-
-// By ascending ID.
 constexpr Maker kMakers[] = {
-    {0x01, "AMD/Spansion", kAmdTexts},
-    {0x04, "Fujitsu", kFujitsuTexts},
-    {0x07, "Renesas", kRenesasTexts},
-    {0x0B, "XTX", kXtxTexts},
-    {0x19, "TYM", kTymTexts},
-    {0x20, "ST Micro", kStTexts},
-    {0x2C, "Micron", kMicronTexts},
-    {0x45, "SanDisk", kSandiskTexts},
-    {0x6B, "Phison", kPhisonTexts},
-    {0x89, "Intel", kIntelTexts},
-    {0x8F, "National", kNationalTexts},
-    {0x92, "Eon", kEonTexts},
-    {0x98, "Toshiba/Kioxia", kToshibaTexts},
-    {0x9B, "ATO", kAtoTexts},
-    {0xA1, "Shanghai Fudan Microelectronics", kFudanTexts},
-    {0xAD, "SK Hynix", kHynixTexts},
-    {0xBC, "Biwin", kBiwinTexts},
-    {0xC2, "Macronix", kMacronixTexts},
-    {0xC8, "ESMT, GigaDevice, Powerchip or Zentel", kC8Texts},
-    {0xC9, "Heyang", kHeyangTexts},
-    {0xCD, "Longsys/FORESEE", kLongsysTexts},
-    {0xD5, "Etron", kEtronTexts},
-    {0xE5, "Dosilicon", kDosiliconTexts},
-    {0xEC, "Samsung", kSamsungTexts},
-    {0xEF, "Winbond", kWinbondTexts},
+    {0x01, "AMD/Spansion", "AMD|SPANSION|CYPRESS|SKYHIGH"},
+    {0x04, "Fujitsu", "FUJITSU"},
+    {0x07, "Renesas", "RENESAS|HITACHI"},
+    {0x0B, "XTX", "XTX"},
+    {0x19, "TYM", "TYM"},
+    {0x20, "ST Micro", "ST"},
+    {0x2C, "Micron", "MICRON"},
+    {0x45, "SanDisk", "SANDISK"},
+    {0x6B, "Phison", "PHISON|FISON"},
+    {0x89, "Intel", "INTEL"},
+    {0x8F, "National", "NATIONAL"},
+    {0x92, "Eon", "EON"},
+    {0x98, "Toshiba/Kioxia", "TOSHIBA|KIOXIA"},
+    {0x9B, "ATO", "ATO"},
+    {0xA1, "Shanghai Fudan Microelectronics", "FUDAN|FMSH"},
+    {0xAD, "SK Hynix", "HYNIX|SK HYNIX|ATO"},
+    {0xBC, "Biwin", "BIWIN"},
+    {0xC2, "Macronix", "MACRONIX"},
+    {0xC8, "ESMT, GigaDevice, Powerchip or Zentel", "ESMT|GIGADEVICE|POWERCHIP|ZENTEL|MIRA"},
+    {0xC9, "Heyang", "HEYANG"},
+    {0xCD, "Longsys/FORESEE", "LONGSYS|FORESEE"},
+    {0xD5, "Etron", "ETRON"},
+    {0xE5, "Dosilicon", "DOSILICON"},
+    {0xEC, "Samsung", "SAMSUNG"},
+    {0xEF, "Winbond", "WINBOND"},
 };
 
 constexpr bool makers_ascending() {
@@ -206,8 +163,55 @@ constexpr bool makers_ascending() {
 }
 static_assert(makers_ascending());
 
+constexpr char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+const TableTexts& table_texts(std::uint8_t table) {
+  switch (static_cast<FieldTable>(table)) {
+    case FieldTable::Onfi:
+      return onfi_texts();
+    case FieldTable::Jedec:
+      return jedec_texts();
+    case FieldTable::Micron:
+      return micron_texts();
+    case FieldTable::Macronix:
+      return macronix_texts();
+    case FieldTable::EppHeader:
+      return epp_header_texts();
+    case FieldTable::EppEcc:
+      break;
+  }
+  return epp_ecc_texts();
+}
+
 }  // namespace
 }  // namespace detail
+
+bool Maker::agrees(std::string_view text) const noexcept {
+  const std::string_view all(texts);
+  for (std::size_t from = 0; from <= all.size();) {
+    std::size_t to = all.find('|', from);
+    if (to == std::string_view::npos) to = all.size();
+    const std::size_t size = to - from;
+    bool same = text.size() >= size;
+    for (std::size_t i = 0; i < size && same; ++i) same = detail::upper(text[i]) == all[from + i];
+    if (same && size != 0) return true;
+    from = to + 1;
+  }
+  return false;
+}
+
+std::string_view FieldInfo::name() const noexcept {
+  return {detail::table_texts(table).text + name_at, name_size};
+}
+
+std::string_view FieldInfo::key() const noexcept {
+  return {detail::table_texts(table).text + key_at, key_size};
+}
+
+std::span<const FlagText> FieldInfo::bits() const noexcept {
+  if (bits_list == 0) return {};
+  return detail::table_texts(table).bit_lists[bits_list - 1U];
+}
 
 const Maker* find_maker(std::uint8_t id) noexcept {
   for (const Maker& maker : detail::kMakers) {

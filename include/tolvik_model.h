@@ -9,6 +9,7 @@
 // allocated and nothing fails.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -23,7 +24,7 @@ enum class FieldKind : std::uint8_t {
   Signature,      // the layout's four ASCII letters
   Text,           // ASCII padded with spaces (manufacturer, model)
   Number,         // an unsigned little-endian number, times FieldInfo::scale
-  Flags,          // a bit field; FieldInfo::bits names the bits that have a meaning
+  Flags,          // a bit field; FieldInfo::bits() names the bits that have a meaning
   Revision,       // one bit per revision the page supports, named like flags
   Modes,          // a timing-mode mask: bit n set means mode n is supported
   AddressCycles,  // bits 0-3 row address cycles, bits 4-7 column address cycles
@@ -79,20 +80,31 @@ constexpr bool revision_holds(std::uint16_t revision, std::uint16_t any, std::ui
 }
 
 // What the standard says about one field: where it is, what it is called,
-// how it reads and which revisions define it.
+// how it reads and which revisions define it. The tables hold no pointers
+// (so that a static program need not relocate them when it starts): names
+// and bit lists are looked up through the table the field belongs to.
 struct FieldInfo {
   std::uint16_t first;  // first and last byte, inclusive
   std::uint16_t last;
   FieldKind kind;
-  Unit unit = Unit::None;
-  std::uint8_t scale = 1;  // Number: value = stored number x scale
+  Unit unit;
+  std::uint8_t scale;  // Number: value = stored number x scale
+  std::uint8_t table;  // the table whose texts and bit lists it uses
   // Revisions that define the field, as for FlagText rows.
-  std::uint16_t revisions_any = 0;
-  std::uint16_t revisions_none = 0;
-  std::string_view name;  // the standard's name of the field
-  std::string_view key;   // its snake_case name in the JSON document
-  std::span<const FlagText> bits = {};
+  std::uint16_t revisions_any;
+  std::uint16_t revisions_none;
+  std::uint16_t name_at;  // in the table's texts
+  std::uint16_t key_at;
+  std::uint8_t name_size;
+  std::uint8_t key_size;
+  std::uint8_t bits_list;  // 0: none, else 1 + its index in the table's bit lists
 
+  // The standard's name of the field.
+  [[nodiscard]] std::string_view name() const noexcept;
+  // Its snake_case name in the JSON document.
+  [[nodiscard]] std::string_view key() const noexcept;
+  // The names of its bits, for Flags and Revision fields.
+  [[nodiscard]] std::span<const FlagText> bits() const noexcept;
   [[nodiscard]] constexpr std::size_t size() const { return std::size_t{last} - first + 1U; }
 };
 
@@ -123,10 +135,15 @@ struct FieldRef {
 // A maker as its JEDEC manufacturer ID names it.
 struct Maker {
   std::uint8_t id;
-  std::string_view name;  // as NAND makers are known by that byte
-  // Maker texts of pages that carry this ID (upper case prefixes); the
-  // maker text of a page agrees with the ID when it starts with one of them.
-  std::span<const std::string_view> texts;
+  char name_text[40];  // as NAND makers are known by that byte
+  // Upper-case prefixes of the maker texts of pages that carry this ID,
+  // separated by '|'.
+  char texts[48];
+
+  [[nodiscard]] std::string_view name() const noexcept { return name_text; }
+  // Whether a page's maker text names this maker: it starts (in any case)
+  // with one of the texts.
+  [[nodiscard]] bool agrees(std::string_view text) const noexcept;
 };
 
 // The maker a JEDEC ID byte stands for, or null.
@@ -242,7 +259,7 @@ enum FieldId : std::uint8_t {
 // Timing-mode families in the order the report lists them.
 enum Family : std::uint8_t { Sdr, NvDdr, NvDdr2, NvDdr3, NvLpddr4, kFamilyCount };
 
-extern const FieldInfo kFields[kFieldCount];
+extern const std::array<FieldInfo, kFieldCount> kFields;
 extern const TimingFamilyInfo kFamilies[kFamilyCount];
 
 // Revision bits: 1 (1.0) to 13 (5.1) name revisions; 12 to 14 are the late
@@ -357,7 +374,7 @@ constexpr FieldId ecc_field(unsigned block, EccField field) {
 
 enum Family : std::uint8_t { AsyncSdr, ToggleDdr2, SyncDdr, ToggleDdr3, ToggleDdr4, kFamilyCount };
 
-extern const FieldInfo kFields[kFieldCount];
+extern const std::array<FieldInfo, kFieldCount> kFields;
 extern const TimingFamilyInfo kFamilies[kFamilyCount];
 
 // Revision bits: 1 marks a vendor specific page, 2 a page of revision 1.0.
@@ -438,8 +455,8 @@ enum EccField : std::uint8_t {
   kEccFieldCount
 };
 
-extern const FieldInfo kHeaderFields[kHeaderFieldCount];
-extern const FieldInfo kEccFields[kEccFieldCount];
+extern const std::array<FieldInfo, kHeaderFieldCount> kHeaderFields;
+extern const std::array<FieldInfo, kEccFieldCount> kEccFields;
 
 inline constexpr std::size_t kSectionCount = 8;
 inline constexpr std::size_t kSectionUnit = 16;

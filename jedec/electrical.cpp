@@ -20,7 +20,7 @@ void report_jedec_electrical(const JedecPage& page, Report& report) {
   report_append(report, 2, "tADL,ns   : %u\n", u32(page[TAdl]));
   if (page[DriverStrength].value != 0) {
     report_flag_field(report, 2, "Driver strength support: 0x%02x\n", page[DriverStrength],
-                      kFields[DriverStrength].bits);
+                      kFields[DriverStrength].bits());
   }
   report_append(report, 2, "Valid Beg : %u\n", u32(page[GuaranteedValidBlocks]));
   // Unlike the blocks' endurance, this figure is printed as computed.

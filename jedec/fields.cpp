@@ -94,7 +94,7 @@ static_assert(detail::flags_ascending(kFeatureBits) && detail::flags_ascending(k
 constexpr std::uint16_t ecc_at(unsigned k) {
   return static_cast<std::uint16_t>(kEccBlocks + k * kEccBlockSize);
 }
-constexpr FieldInfo ecc_row(unsigned k, EccField which) {
+constexpr detail::FieldRow ecc_row(unsigned k, EccField which) {
   const std::uint16_t at = ecc_at(k);
   switch (which) {
     case EccBits:
@@ -112,9 +112,12 @@ constexpr FieldInfo ecc_row(unsigned k, EccField which) {
   return reserved(at + 6, at + 7);
 }
 
-}  // namespace
+constexpr std::span<const FlagText> kBitLists[] = {
+    kRevisionBits,   kFeatureBits,        kOptionalCommandBits, kSecondaryCommandBits,
+    kMultiPlaneBits, kSyncDdrFeatureBits, kDriverStrengthBits,
+};
 
-constexpr FieldInfo kFields[kFieldCount] = {
+constexpr detail::FieldRow kRows[] = {
     kind_row(0, 3, FieldKind::Signature, "Parameter page signature", "signature"),
     field_row(4, 5, FieldKind::Revision, Unit::None, "Revision number", "revision", {}, kRevisionBits),
     flags(6, 7, "Features supported", "features", kFeatureBits),
@@ -195,8 +198,17 @@ constexpr FieldInfo kFields[kFieldCount] = {
     kind_row(510, 511, FieldKind::Crc, "Integrity CRC", "crc"),
 };
 
-static_assert(detail::covers_in_order(kFields, 0, 512));
-static_assert(kFields[ecc_field(3, EccReserved)].last == 242);
+static_assert(std::size(kRows) == kFieldCount && detail::covers_in_order(kRows, 0, 512));
+static_assert(kRows[ecc_field(3, EccReserved)].last == 242);
+
+constexpr auto kCompiled =
+    detail::compile_fields<detail::text_size(kRows)>(kRows, detail::FieldTable::Jedec, kBitLists);
+constexpr auto kText = kCompiled.text;
+constexpr detail::TableTexts kTexts{kText.data(), kBitLists};
+
+}  // namespace
+
+constexpr std::array<FieldInfo, kFieldCount> kFields = kCompiled.fields;
 
 // Speeds in MHz by mode bit; the last entry is the family's top bit.
 constexpr const char* kAsyncSpeeds[] = {"10", "20", "28", "33", "40", "50"};
@@ -220,6 +232,12 @@ constexpr TimingFamilyInfo kFamilies[kFamilyCount] = {
 };
 
 }  // namespace jedec
+
+namespace detail {
+
+const TableTexts& jedec_texts() { return jedec::kTexts; }
+
+}  // namespace detail
 
 void parse_jedec_page(std::span<const std::uint8_t> bytes, JedecPage& page) noexcept {
   using namespace jedec;

@@ -17,7 +17,7 @@ std::string_view revision_name(std::uint16_t revision) {
 // A zero flag word has no lines at all.
 void report_nonzero_flags(Report& report, int min_level, Format<std::uint32_t> head, const JedecPage& page,
                           FieldId id) {
-  if (page[id].value != 0) report_flag_field(report, min_level, head, page[id], kFields[id].bits);
+  if (page[id].value != 0) report_flag_field(report, min_level, head, page[id], kFields[id].bits());
 }
 
 }  // namespace

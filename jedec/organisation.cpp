@@ -18,7 +18,7 @@ void report_jedec_organisation(const JedecPage& page, Report& report) {
   report_plane_address_bits(report, page[PlaneAddressBits]);
   if (page[MultiPlaneAttributes].value != 0) {
     report_flag_field(report, 2, "Multi-plane operation attributes: 0x%02x\n", page[MultiPlaneAttributes],
-                      kFields[MultiPlaneAttributes].bits);
+                      kFields[MultiPlaneAttributes].bits());
   }
 }
 

@@ -15,7 +15,7 @@ void report_jedec_timing_modes(const JedecPage& page, Report& report) {
   report_timing_mode_line(report, "ToggleDDR4: 0x%03x (", page.families[ToggleDdr4], kMhz);
   if (page[SyncDdrFeatures].value != 0) {
     report_flag_field(report, 2, "Synchronous DDR features: 0x%02x\n", page[SyncDdrFeatures],
-                      kFields[SyncDdrFeatures].bits);
+                      kFields[SyncDdrFeatures].bits());
   }
 }
 

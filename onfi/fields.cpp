@@ -147,16 +147,15 @@ static_assert(detail::flags_ascending(kFeatureBits) && detail::flags_ascending(k
               detail::flags_ascending(kNvDdrFeatureBits) && detail::flags_ascending(kDriverStrengthBits) &&
               detail::flags_ascending(kNvDdr2FeatureBits) && detail::flags_ascending(kRevisionBits));
 
-constexpr FieldInfo kVendorBlockRow =
-    field_row(166, 235, FieldKind::Vendor, Unit::None, "Vendor specific", "vendor_specific");
-constexpr FieldInfo kVendorBlock2Row =
-    field_row(238, 253, FieldKind::Vendor, Unit::None, "Vendor specific", "vendor_specific_2");
-
-}  // namespace
+constexpr std::span<const FlagText> kBitLists[] = {
+    kRevisionBits,        kFeatureBits,          kOptionalCommandBits, kJtgCommandBits,
+    kTrainingCommandBits, kTrainingCommand2Bits, kMultiPlaneBits,      kEzNandBits,
+    kNvDdrFeatureBits,    kDriverStrengthBits,   kNvDdr2FeatureBits,
+};
 
 // In byte order. Where the report reads a field, its bytes, arithmetic and
 // bit names are the report's; the others follow the published layouts.
-constexpr FieldInfo kFields[kFieldCount] = {
+constexpr detail::FieldRow kRows[] = {
     kind_row(0, 3, FieldKind::Signature, "Parameter page signature", "signature"),
     field_row(4, 5, FieldKind::Revision, Unit::None, "Revision number", "revision", {}, kRevisionBits),
     flags(6, 7, "Features supported", "features", kFeatureBits),
@@ -240,15 +239,24 @@ constexpr FieldInfo kFields[kFieldCount] = {
     reserved(163, 163),
 
     number(164, 165, Unit::None, "Vendor specific revision number", "vendor_revision"),
-    kVendorBlockRow,
+    field_row(166, 235, FieldKind::Vendor, Unit::None, "Vendor specific", "vendor_specific"),
     // The report reads NV-LPDDR4 modes 0-15 here, inside the vendor block of
     // every layout the reference sources show.
     modes(236, 237, "NV-LPDDR4 timing mode support, modes 0-15", "nv_lpddr4_timing_modes", kLate),
-    kVendorBlock2Row,
+    field_row(238, 253, FieldKind::Vendor, Unit::None, "Vendor specific", "vendor_specific_2"),
     kind_row(254, 255, FieldKind::Crc, "Integrity CRC", "crc"),
 };
 
-static_assert(detail::covers_in_order(kFields, 0, 256));
+static_assert(std::size(kRows) == kFieldCount && detail::covers_in_order(kRows, 0, 256));
+
+constexpr auto kCompiled =
+    detail::compile_fields<detail::text_size(kRows)>(kRows, detail::FieldTable::Onfi, kBitLists);
+constexpr auto kText = kCompiled.text;
+constexpr detail::TableTexts kTexts{kText.data(), kBitLists};
+
+}  // namespace
+
+constexpr std::array<FieldInfo, kFieldCount> kFields = kCompiled.fields;
 
 // Speeds by mode bit; each table's last row is the family's top bit.
 constexpr const char* kSdrSpeeds[] = {"10", "20", "28", "33", "40", "50"};
@@ -275,7 +283,7 @@ constexpr TimingFamilyInfo kFamilies[kFamilyCount] = {
 namespace {
 
 // Micron's vendor block, as Linux's nand_onfi_vendor_micron lays it out.
-constexpr FieldInfo kMicronFields[] = {
+constexpr detail::FieldRow kMicronRows[] = {
     number(166, 166, Unit::None, "Two-plane page read support", "two_plane_read"),
     number(167, 167, Unit::None, "Read cache support", "read_cache"),
     number(168, 168, Unit::None, "Read unique ID support", "read_unique_id"),
@@ -304,15 +312,28 @@ constexpr FlagText kMacronixReliabilityBits[] = {
 };
 
 // Macronix documents byte 167 only.
-constexpr FieldInfo kMacronixFields[] = {
+constexpr detail::FieldRow kMacronixRows[] = {
     field_row(166, 166, FieldKind::Vendor, Unit::None, "Vendor specific", "vendor_specific_166"),
     flags(167, 167, "Reliability functions", "reliability_functions", kMacronixReliabilityBits),
     field_row(168, 235, FieldKind::Vendor, Unit::None, "Vendor specific", "vendor_specific"),
     field_row(238, 253, FieldKind::Vendor, Unit::None, "Vendor specific", "vendor_specific_2"),
 };
 
-static_assert(std::size(kMicronFields) <= kVendorFieldsMax && std::size(kMacronixFields) <= kVendorFieldsMax);
-static_assert(detail::covers_in_order(std::span(kMicronFields, 15), 166, 181));
+static_assert(std::size(kMicronRows) <= kVendorFieldsMax && std::size(kMacronixRows) <= kVendorFieldsMax);
+static_assert(detail::covers_in_order(std::span(kMicronRows, 15), 166, 181));
+
+constexpr auto kMicronCompiled =
+    detail::compile_fields<detail::text_size(kMicronRows)>(kMicronRows, detail::FieldTable::Micron, {});
+constexpr auto kMicronText = kMicronCompiled.text;
+constexpr auto kMicronFields = kMicronCompiled.fields;
+constexpr detail::TableTexts kMicronTexts{kMicronText.data(), {}};
+
+constexpr std::span<const FlagText> kMacronixBitLists[] = {kMacronixReliabilityBits};
+constexpr auto kMacronixCompiled = detail::compile_fields<detail::text_size(kMacronixRows)>(
+    kMacronixRows, detail::FieldTable::Macronix, kMacronixBitLists);
+constexpr auto kMacronixText = kMacronixCompiled.text;
+constexpr auto kMacronixFields = kMacronixCompiled.fields;
+constexpr detail::TableTexts kMacronixTexts{kMacronixText.data(), kMacronixBitLists};
 
 constexpr VendorLayout kMicron{"Micron", kMicronFields};
 constexpr VendorLayout kMacronix{"Macronix", kMacronixFields};
@@ -347,6 +368,14 @@ const VendorLayout* vendor_layout(std::uint8_t id, std::string_view manufacturer
 
 }  // namespace
 }  // namespace onfi
+
+namespace detail {
+
+const TableTexts& onfi_texts() { return onfi::kTexts; }
+const TableTexts& micron_texts() { return onfi::kMicronTexts; }
+const TableTexts& macronix_texts() { return onfi::kMacronixTexts; }
+
+}  // namespace detail
 
 void parse_onfi_page(std::span<const std::uint8_t> bytes, OnfiPage& page) noexcept {
   using namespace onfi;

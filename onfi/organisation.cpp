@@ -39,10 +39,10 @@ void report_onfi_organisation(const OnfiPage& page, Report& report) {
   report_plane_address_bits(report, page[PlaneAddressBits]);
 
   report_flag_field(report, 1, "Multi-plane operation attributes: 0x%02x\n", page[MultiPlaneAttributes],
-                    kFields[MultiPlaneAttributes].bits);
+                    kFields[MultiPlaneAttributes].bits());
   // From revision 5.0 on, byte 115 no longer describes EZ NAND.
   if ((page.revision & kLateRevisions) == 0) {
-    report_flag_field(report, 1, "EZ NAND support: 0x%02x\n", page[EzNand], kFields[EzNand].bits);
+    report_flag_field(report, 1, "EZ NAND support: 0x%02x\n", page[EzNand], kFields[EzNand].bits());
   }
 }
 
