@@ -1,6 +1,6 @@
 # cpack -G DEB: two packages from the install components, installed under /usr.
 #   tolvik         the tool, its man page, bash completion and the JSON schema
-#   libtolvik-dev  the header, the static library, its CMake and pkg-config files
+#   libtolvik-dev  the headers, the static library, its CMake and pkg-config files
 # Each carries its copyright file and changelog; those are installed only
 # into the packages (EXCLUDE_FROM_ALL), not by a plain cmake --install.
 set(TOLVIK_MAINTAINER "tolvik developers <maintainers@tolvik.dev>")
@@ -98,9 +98,11 @@ set(CPACK_DEBIAN_LIBRARY_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_LIBRARY_DESCRIPTION "NAND flash parameter page decoder (development files)
 The decoder behind the tolvik tool as a static C++20 library: it recognises
 an ONFI or JEDEC parameter page, checks its CRC-16 and writes the report as
-text or JSON into a buffer the caller gives, and says what it found.
+text or JSON into a buffer the caller gives, and says what it found. It
+also hands out every field of the page as typed values, in C++ and through
+a C11 interface that allocates nothing.
 .
-This package holds the header, the static library, its CMake package
+This package holds the headers, the static library, its CMake package
 (find_package(tolvik)) and its pkg-config file.")
 
 include(CPack)

@@ -204,12 +204,14 @@ void parse_sections(ExtendedPage& epp) {
   }
 }
 
-void parse_extended_page(std::span<const std::uint8_t> dump, const OnfiPage& page, ExtendedPage& epp) {
+// The extended page the page announces, its first copy at `offset` in the
+// input.
+void read_extended_page(std::span<const std::uint8_t> dump, std::uint32_t offset, const OnfiPage& page,
+                        ExtendedPage& epp) {
   epp = {};
   if ((page[onfi::Features].raw >> kFeatureExtendedPage & 1U) == 0) return;
   epp.length = static_cast<std::uint32_t>(page[onfi::ExtendedPageLength].value);
-  const std::uint32_t copies_before = page[onfi::ParameterPageCount].raw;
-  epp.offset = 256U * (copies_before == 0 ? kCopiesBeforeEppDefault : copies_before);
+  epp.offset = offset;
   if (epp.length < epp::kSectionData) {
     // Not even its CRC, signature and section table fit.
     epp.state = ExtendedPage::State::TooShort;
@@ -243,24 +245,6 @@ void parse_extended_page(std::span<const std::uint8_t> dump, const OnfiPage& pag
     epp.data[0] = epp.data[epp.used.copy - 1];
   }
   parse_sections(epp);
-}
-
-// The exact product, or false when it does not fit in 64 bits. A zero factor
-// makes it zero whatever the others are.
-bool exact_product(std::span<const std::uint64_t> factors, std::uint64_t& product) {
-  product = 1;
-  if (std::find(factors.begin(), factors.end(), 0U) != factors.end()) {
-    product = 0;
-    return true;
-  }
-  for (const std::uint64_t factor : factors) {
-    if (product > UINT64_MAX / factor) {
-      product = 0;
-      return false;
-    }
-    product *= factor;
-  }
-  return true;
 }
 
 void device_size(std::uint64_t data, std::uint64_t spare, std::uint64_t pages, std::uint64_t blocks,
@@ -299,7 +283,7 @@ void parse_dump(std::span<const std::uint8_t> dump, Dump& model) noexcept {
     const std::size_t from = k * size;
     std::memcpy(copies[k], dump.data() + from, std::min(size, dump.size() - from));
     const PageCrc crc = page_crc({copies[k], size}, layout->crc_covered);
-    model.copies[k] = {crc.stored, crc.computed, crc.ok};
+    model.copies[k] = crc;
     passes[k] = crc.ok;
   }
   std::uint8_t voted[512] = {};
@@ -314,7 +298,9 @@ void parse_dump(std::span<const std::uint8_t> dump, Dump& model) noexcept {
   model.page.layout = layout->layout;
   if (layout->layout == Layout::Onfi) {
     parse_onfi_page(page, model.page.onfi);
-    parse_extended_page(dump, model.page.onfi, model.extended);
+    const std::uint32_t copies_before = model.page.onfi[onfi::ParameterPageCount].raw;
+    read_extended_page(dump, 256U * (copies_before == 0 ? kCopiesBeforeEppDefault : copies_before),
+                       model.page.onfi, model.extended);
     const OnfiPage& p = model.page.onfi;
     device_size(p[onfi::DataBytesPerPage].value, p[onfi::SpareBytesPerPage].value,
                 p[onfi::PagesPerBlock].value, p[onfi::BlocksPerLun].value, p[onfi::Luns].value, model);
@@ -324,6 +310,35 @@ void parse_dump(std::span<const std::uint8_t> dump, Dump& model) noexcept {
     device_size(p[jedec::DataBytesPerPage].value, p[jedec::SpareBytesPerPage].value,
                 p[jedec::PagesPerBlock].value, p[jedec::BlocksPerLun].value, p[jedec::Luns].value, model);
   }
+}
+
+void parse_extended_page(const OnfiPage& page, std::span<const std::uint8_t> copies,
+                         ExtendedPage& extended) noexcept {
+  detail::read_extended_page(copies, 0, page, extended);
+}
+
+namespace {
+
+// The fields of `table` (fields[i] parsed from table[i]), base added to
+// their bytes; nothing for an extended page not read.
+FieldList extended_fields(const ExtendedPage& extended, std::span<const FieldInfo> table, const Field* fields,
+                          std::uint32_t base) {
+  FieldList list{Layout::Onfi, 0, {}, {}, 0};
+  if (extended.state != ExtendedPage::State::Read) return list;
+  // The majority's bytes are nowhere in one piece.
+  if (!extended.majority) list.bytes = {extended.data[0], extended.length};
+  for (std::size_t i = 0; i < table.size(); ++i) list.items[list.count++] = {&table[i], &fields[i], base};
+  return list;
+}
+
+}  // namespace
+
+FieldList list_fields(const ExtendedPage& extended) noexcept {
+  return extended_fields(extended, epp::kHeaderFields, extended.header, 0);
+}
+
+FieldList list_fields(const ExtendedPage& extended, const EppEccBlock& block) noexcept {
+  return extended_fields(extended, epp::kEccFields, block.fields, block.offset);
 }
 
 }  // namespace tolvik

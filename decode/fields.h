@@ -173,6 +173,26 @@ void parse_fields(std::span<const FieldInfo> table, std::span<const std::uint8_t
 // mantissa x 10^exponent, exact; false when it passes 2^64.
 bool endurance_cycles(std::uint32_t mantissa, std::uint32_t exponent, std::uint64_t& cycles);
 
+// The exact product, or false (and 0) when it does not fit in 64 bits. A
+// zero factor makes it zero whatever the others are.
+constexpr bool exact_product(std::span<const std::uint64_t> factors, std::uint64_t& product) {
+  product = 1;
+  for (const std::uint64_t factor : factors) {
+    if (factor == 0) {
+      product = 0;
+      return true;
+    }
+  }
+  for (const std::uint64_t factor : factors) {
+    if (product > UINT64_MAX / factor) {
+      product = 0;
+      return false;
+    }
+    product *= factor;
+  }
+  return true;
+}
+
 // A text field's bytes up to the first zero byte, trailing spaces removed,
 // into out (size width + 1, NUL-terminated).
 void trimmed_text(std::span<const std::uint8_t> page, const FieldInfo& field, char* out);

@@ -234,4 +234,16 @@ Layout parse_page(std::span<const std::uint8_t> bytes, PageModel& model) noexcep
   return model.layout;
 }
 
+FieldList list_fields(const PageModel& page) noexcept {
+  switch (page.layout) {
+    case Layout::Onfi:
+      return list_fields(page.onfi);
+    case Layout::Jedec:
+      return list_fields(page.jedec);
+    case Layout::None:
+      break;
+  }
+  return FieldList{Layout::None, 0, {}, {}, 0};
+}
+
 }  // namespace tolvik

@@ -8,6 +8,11 @@
 // goes to decode_dump; a hex listing of either becomes bytes through
 // read_hex_listing. Every entry point writes nothing beyond the buffer it is
 // given and says how long the whole report would be.
+//
+// The values themselves come from the page model (tolvik_model.h):
+// parse_page, parse_dump and list_fields hand out every field of a page as a
+// typed value, and render_page/render_dump write a parsed page's report. C
+// programs get the same through tolvik_c.h.
 #pragma once
 
 #include <cstddef>

@@ -7,6 +7,13 @@
 // Parsing is total: every byte value parses, nothing outside the bytes given
 // is read (bytes past their end read as zero, like a short file), nothing is
 // allocated and nothing fails.
+//
+// In short: parse_page() fills a PageModel from a page's bytes;
+// model.onfi[onfi::TProg] (or model.jedec[jedec::...]) gives one field,
+// list_fields() all of them in byte order with what the standard says of
+// each. parse_dump() takes a whole read of the parameter page area: the
+// copies, the one decoded, the extended parameter page and the device's
+// size. C callers have tolvik_c.h.
 #pragma once
 
 #include <array>
@@ -112,7 +119,9 @@ struct FieldInfo {
 struct Field {
   // The value in its natural unit: a Number times its scale, an Endurance in
   // cycles (exact; 0 with exact false when it passes 2^64), PlaneBits the
-  // number of bits; every other kind its stored number.
+  // number of bits, a Reserved range 1 when it holds anything but zeros;
+  // every other kind its stored number (Text and Vendor bytes: see the
+  // page's manufacturer and model, or its bytes).
   std::uint64_t value;
   // The field's first four bytes as a little-endian number.
   std::uint32_t raw;
@@ -174,6 +183,8 @@ struct TimingFamily {
   std::uint16_t fastest_rate;
 };
 
+// A stored CRC-16, the one computed over the bytes it covers, and whether
+// they match.
 struct PageCrc {
   std::uint16_t stored;
   std::uint16_t computed;
@@ -411,11 +422,15 @@ struct PageModel {
   OnfiPage onfi;
   JedecPage jedec;
 };
-// Returns the layout found; without one, nothing else is filled.
+// Returns the layout found ("JESD" first, then "ONFI"); without one, nothing
+// else is filled. Bytes past the span read as zero; fewer than four bytes
+// hold no signature.
 Layout parse_page(std::span<const std::uint8_t> bytes, PageModel& model) noexcept;
 
 // Every field of a page in byte order, the vendor block's fields where its
 // layout is documented included: each byte of the page lies in exactly one.
+// The list points into the page it was made from (the page's own copy of
+// its bytes, its fields): it is good as long as that page is.
 inline constexpr std::size_t kFieldListMax = 128;
 struct FieldList {
   Layout layout;
@@ -424,10 +439,12 @@ struct FieldList {
   FieldRef items[kFieldListMax];
   std::size_t count;
 
-  [[nodiscard]] std::span<const FieldRef> fields() const { return {items, count}; }
+  [[nodiscard]] std::span<const FieldRef> fields() const noexcept { return {items, count}; }
 };
 [[nodiscard]] FieldList list_fields(const OnfiPage& page) noexcept;
 [[nodiscard]] FieldList list_fields(const JedecPage& page) noexcept;
+// The fields of the layout found; an empty list without one.
+[[nodiscard]] FieldList list_fields(const PageModel& page) noexcept;
 
 // The ONFI extended parameter page: a CRC of its bytes 2 onwards, the
 // signature "EPPS", a table of eight sections (type, length in units of 16
@@ -506,12 +523,16 @@ struct EppCopy {
   [[nodiscard]] bool valid() const { return signature && stored == computed; }
 };
 
+// The extended page a page announces, as read: its copies checked, the one
+// used (or their majority) walked section by section. Its fields are in
+// header[] (epp::HeaderField) and, per ECC section, in ecc_blocks(section);
+// list_fields() gives them with what the standard says of each.
 struct ExtendedPage {
   enum class State : std::uint8_t {
     NotAnnounced,  // not an ONFI page, or its feature bit 7 is clear
     TooShort,      // announced shorter than its header and section table
     NotInInput,    // the input ends before one copy
-    Read,
+    Read,          // at least one copy read; the members below hold it
   };
   State state;
   std::uint32_t length;  // bytes: 16 x bytes 12-13 of the page
@@ -528,6 +549,15 @@ struct ExtendedPage {
   EppEccBlock blocks[epp::kSectionCount * epp::kEccBlocksKept];
   std::uint32_t block_count;
 
+  [[nodiscard]] std::span<const EppCopy> copy_list() const noexcept { return {copies, copy_count}; }
+  [[nodiscard]] std::span<const EppSection> section_list() const noexcept {
+    return {sections, section_count};
+  }
+  // The ECC information blocks kept of one of section_list()'s sections.
+  [[nodiscard]] std::span<const EppEccBlock> ecc_blocks(const EppSection& section) const noexcept {
+    return {blocks + section.first_block, section.block_count};
+  }
+
   // Byte offset of the page used; 0 past its end.
   [[nodiscard]] std::uint8_t byte(std::size_t at) const {
     if (at >= length) return 0;
@@ -537,11 +567,8 @@ struct ExtendedPage {
   }
 };
 
-struct CopyCheck {
-  std::uint16_t stored;
-  std::uint16_t computed;
-  bool ok;
-};
+// One copy of the page: its stored CRC, the one computed, whether they match.
+using CopyCheck = PageCrc;
 
 // A whole read of the parameter page area: the copies of the page, the one
 // decoded, the extended page it announces and the device's size.
@@ -559,11 +586,28 @@ struct Dump {
   std::uint64_t raw_bytes;
   bool data_bytes_exact;
   bool raw_bytes_exact;
+
+  [[nodiscard]] std::span<const CopyCheck> copy_list() const noexcept { return {copies, copy_count}; }
 };
 
 // Bytes beyond kDumpLimit are not looked at. The model keeps pointers into
 // the dump's bytes (the extended page): they must outlive it.
 void parse_dump(std::span<const std::uint8_t> dump, Dump& model) noexcept;
+
+// An extended parameter page read apart from the page that announces it:
+// its copies back to back from copies[0], each as long as the page says
+// (offset is then 0; NotAnnounced when the page announces none). The model
+// keeps pointers into copies, as parse_dump's into the dump.
+void parse_extended_page(const OnfiPage& page, std::span<const std::uint8_t> copies,
+                         ExtendedPage& extended) noexcept;
+
+// The extended page's header and section table, or one of its ECC
+// information blocks (FieldRef::base: the block's first byte in the extended
+// page); empty lists for an extended page not read. bytes holds the copy
+// used, and nothing when the majority of three copies was used (whose bytes
+// ExtendedPage::byte() gives).
+[[nodiscard]] FieldList list_fields(const ExtendedPage& extended) noexcept;
+[[nodiscard]] FieldList list_fields(const ExtendedPage& extended, const EppEccBlock& block) noexcept;
 
 // Whether bit n of a flag field is set and named for this revision.
 [[nodiscard]] constexpr bool flag_set(const FlagText& flag, std::uint64_t value, std::uint16_t revision) {

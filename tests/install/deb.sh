@@ -50,7 +50,7 @@ done
 [[ -z $(find "$tool" -name '*.a' -o -name '*.h' -o -name '*.pc') ]] || fail "tolvik: holds development files"
 
 dev=$work/libtolvik-dev
-for file in usr/include/tolvik.h usr/include/tolvik_version.h; do
+for file in usr/include/tolvik.h usr/include/tolvik_model.h usr/include/tolvik_c.h usr/include/tolvik_version.h; do
   [[ -f $dev/$file ]] || fail "libtolvik-dev: not in the package: /$file"
 done
 library=$(cd "$dev" && find usr -name libtolvik.a)

@@ -3,7 +3,8 @@
 # (nothing may point back at the build or the first location), checks the
 # installed files and the man page, then builds a consumer program against the
 # installed package twice, with find_package and with pkg-config, and checks
-# that its report of a real page matches the installed tool's, byte for byte.
+# that its report of a real page matches the installed tool's, byte for byte;
+# the same for a C consumer, whose lines must be the tool's.
 #
 # Use: run.sh CMAKE BUILD_DIR PAGE
 set -euo pipefail
@@ -28,7 +29,8 @@ done
 mv "$work/staged" "$work/prefix"
 prefix=$work/prefix
 
-for file in bin/tolvik share/man/man1/tolvik.1.gz include/tolvik.h include/tolvik_version.h \
+for file in bin/tolvik share/man/man1/tolvik.1.gz include/tolvik.h include/tolvik_model.h include/tolvik_c.h \
+  include/tolvik_version.h \
   share/bash-completion/completions/tolvik share/tolvik/tolvik.schema.json; do
   [[ -f $prefix/$file ]] || fail "not installed: $file"
 done
@@ -62,6 +64,17 @@ check_consumer() {
     fail "$name consumer's report differs from the installed tool's"
 }
 
+# The C consumer prints values in the tool's own lines: each must be one of
+# the tool's.
+check_c_consumer() {
+  local name=$1 program=$2 line
+  "$program" "$page" >"$work/$name.out" || fail "$name C consumer failed on $page"
+  (($(wc -l <"$work/$name.out") >= 9)) || fail "$name C consumer printed too little"
+  while IFS= read -r line; do
+    grep -qxF -- "$line" "$work/tool.out" || fail "$name C consumer's line is not the tool's: $line"
+  done <"$work/$name.out"
+}
+
 # find_package(tolvik), seeing nothing but the moved prefix.
 "$cmake" -S "$here/consumer" -B "$work/cmake-consumer" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_BUILD_TYPE=Release >"$work/configure.log" ||
@@ -71,6 +84,7 @@ grep -q "^tolvik_DIR:PATH=$prefix/" "$work/cmake-consumer/CMakeCache.txt" ||
 "$cmake" --build "$work/cmake-consumer" >"$work/build.log" 2>&1 ||
   fail "building the consumer: $(cat "$work/build.log")"
 check_consumer cmake "$work/cmake-consumer/consumer"
+check_c_consumer cmake "$work/cmake-consumer/c_consumer"
 
 # pkg-config tolvik, from the moved prefix's .pc file only.
 export PKG_CONFIG_PATH=$libdir/pkgconfig PKG_CONFIG_LIBDIR=''
@@ -81,5 +95,10 @@ flags=$(pkg-config --cflags --libs tolvik) || fail "pkg-config does not find tol
 "${CXX:-c++}" -std=c++20 -O2 -o "$work/pc-consumer" "$here/consumer/main.cpp" $flags ||
   fail "building the consumer with pkg-config flags: $flags"
 check_consumer pkg-config "$work/pc-consumer"
+# A C compiler alone links it: the library needs no C++ runtime.
+# shellcheck disable=SC2086
+"${CC:-cc}" -std=c11 -Wall -Wextra -Werror -pedantic -O2 -o "$work/pc-c-consumer" "$here/consumer/main.c" $flags ||
+  fail "building the C consumer with pkg-config flags: $flags"
+check_c_consumer pkg-config "$work/pc-c-consumer"
 
 echo "install and consumers: ok"
