@@ -137,9 +137,9 @@ void fill_info(const Page& page, Layout layout, const InfoFields& from, tolvik_p
 
 tolvik_field c_field(const FieldRef& ref) {
   const FieldInfo& info = *ref.info;
-  // The tables' names are string literals, so they end in a NUL.
-  return {info.name.data(),
-          info.key.data(),
+  // The tables' texts are each followed by a NUL.
+  return {info.name().data(),
+          info.key().data(),
           ref.field->value,
           ref.field->raw,
           static_cast<std::uint16_t>(ref.base + info.first),

@@ -91,11 +91,12 @@ struct CompiledFields {
 template <std::size_t Rows>
 constexpr std::size_t text_size(const FieldRow (&rows)[Rows]) {
   std::size_t size = 0;
-  for (const FieldRow& row : rows) size += row.name.size() + row.key.size();
-  return size == 0 ? 1 : size;
+  for (const FieldRow& row : rows) size += row.name.size() + row.key.size() + 2;
+  return size;
 }
 
-// The rows as FieldInfo, their texts one after another in `text`, their bit
+// The rows as FieldInfo, their texts one after another in `text` (each
+// followed by a NUL), their bit
 // lists by their place in `bit_lists` (every list a row uses must be there).
 template <std::size_t Text, std::size_t Rows>
 constexpr CompiledFields<Rows, Text> compile_fields(const FieldRow (&rows)[Rows], FieldTable table,
@@ -105,6 +106,8 @@ constexpr CompiledFields<Rows, Text> compile_fields(const FieldRow (&rows)[Rows]
   const auto put = [&](std::string_view text) {
     const std::size_t from = at;
     for (const char c : text) out.text[at++] = c;
+    // Each text ends in a NUL, for callers that want C strings.
+    out.text[at++] = '\0';
     return static_cast<std::uint16_t>(from);
   };
   for (std::size_t i = 0; i < Rows; ++i) {

@@ -106,7 +106,7 @@ struct FieldInfo {
   std::uint8_t key_size;
   std::uint8_t bits_list;  // 0: none, else 1 + its index in the table's bit lists
 
-  // The standard's name of the field.
+  // The standard's name of the field. Both texts are followed by a NUL.
   [[nodiscard]] std::string_view name() const noexcept;
   // Its snake_case name in the JSON document.
   [[nodiscard]] std::string_view key() const noexcept;

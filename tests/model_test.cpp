@@ -39,19 +39,19 @@ void expect_cover(const FieldList& list, std::size_t from, std::size_t to, const
     const FieldInfo& info = *list.items[i].info;
     const Field& field = *list.items[i].field;
     const std::size_t first = list.items[i].base + info.first;
-    ASSERT_EQ(first, next) << info.name;
+    ASSERT_EQ(first, next) << info.name();
     next = first + info.size();
     std::uint32_t raw = 0;
     for (std::size_t b = std::min<std::size_t>(info.size(), 4); b-- > 0 && !list.bytes.empty();)
       raw = raw << 8 | list.bytes[first + b];
-    EXPECT_TRUE(list.bytes.empty() || field.raw == raw) << info.name;
+    EXPECT_TRUE(list.bytes.empty() || field.raw == raw) << info.name();
     if (c == nullptr) continue;
     // Comparing the C names as string_views also finds their NULs.
-    EXPECT_TRUE(c[i].name == info.name && c[i].key == info.key && c[i].value == field.value &&
+    EXPECT_TRUE(c[i].name == info.name() && c[i].key == info.key() && c[i].value == field.value &&
                 c[i].raw == field.raw && c[i].first == first && c[i].last + 1U == next &&
                 c[i].kind == static_cast<int>(info.kind) && c[i].unit == static_cast<int>(info.unit) &&
                 c[i].defined == field.defined && c[i].exact == field.exact)
-        << info.name;
+        << info.name();
   }
   EXPECT_EQ(next, to);
 }
@@ -220,7 +220,7 @@ TEST(ModelParse, AnyLengthReadsAsZeroFilled) {
       for (std::size_t i = 0; i < a.count; ++i) {
         EXPECT_TRUE(a.items[i].field->raw == b.items[i].field->raw &&
                     a.items[i].field->value == b.items[i].field->value)
-            << a.items[i].info->name;
+            << a.items[i].info->name();
       }
     }
   }
