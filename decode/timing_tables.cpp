@@ -14,6 +14,7 @@
 //   AM  the tADL comment of Linux's atmel nand-controller.c
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <iterator>
 
 #include "decode/fields.h"
@@ -29,8 +30,9 @@ using enum TimingLimit;
 // Rounded to whole picoseconds, which every value of the tables is.
 constexpr double kNone = -1.0;
 constexpr TimingParameter row(std::string_view name, TimingLimit limit, const double (&ns)[kTimingTableModes],
-                              std::string_view note = {}, std::uint8_t note_modes = 0) {
-  TimingParameter parameter{name, limit, {}, note, note_modes};
+                              TimingNote note = TimingNote::None, std::uint8_t note_modes = 0) {
+  TimingParameter parameter{{}, limit, note, note_modes, {}};
+  for (std::size_t i = 0; i < name.size() && i + 1 < sizeof parameter.name; ++i) parameter.name[i] = name[i];
   for (std::size_t mode = 0; mode < kTimingTableModes; ++mode) {
     parameter.ps[mode] = ns[mode] < 0 ? kNoTiming : static_cast<std::uint64_t>(ns[mode] * 1000.0 + 0.5);
   }
@@ -43,8 +45,7 @@ constexpr std::uint8_t kAllModes = 0x3F;
 constexpr TimingParameter kSdr[] = {
     // L, P, F, R; S (older) gives 200/100/100/100/70/70, and AM notes that
     // ONFI 4 raised it to 400 from the 100 or 200 of earlier revisions.
-    row("tADL", Min, {400, 400, 400, 400, 400, 400}, "newer tables; older ones give 200/100/100/100/70/70",
-        kAllModes),
+    row("tADL", Min, {400, 400, 400, 400, 400, 400}, TimingNote::SdrTAdl, kAllModes),
     row("tALH", Min, {20, 10, 10, 5, 5, 5}),                     // L, P, R
     row("tALS", Min, {50, 25, 15, 10, 10, 10}),                  // L, P, R
     row("tAR", Min, {25, 10, 10, 10, 10, 10}),                   // L, P, R
@@ -76,8 +77,7 @@ constexpr TimingParameter kSdr[] = {
     row("tRR", Min, {40, 20, 20, 20, 20, 20}),                   // L, P, F, R
     // Modes 1-5: L, P. Mode 0: P (raw NAND) and R give 5 ms; L gives 250 ms,
     // which is P's figure for EZ NAND: a raw NAND part is what this reads.
-    row("tRST", Max, {5000000, 500000, 500000, 500000, 500000, 500000},
-        "raw NAND, as two sources give it; Linux gives 250000000, the EZ NAND value", 0x01),
+    row("tRST", Max, {5000000, 500000, 500000, 500000, 500000, 500000}, TimingNote::RawNandTRst, 0x01),
     row("tWB", Max, {200, 100, 100, 100, 100, 100}),  // L, P, F, R
     row("tWC", Min, {100, 45, 35, 30, 25, 20}),       // L, P, F, R
     row("tWH", Min, {30, 15, 15, 10, 10, 7}),         // L, P, F, R
@@ -94,8 +94,7 @@ constexpr TimingParameter kSdr[] = {
 constexpr TimingParameter kNvDdr[] = {
     row("tAC", Min, {3, 3, 3, 3, 3, 3}),
     row("tAC", Max, {25, 25, 25, 25, 25, 25}),
-    row("tADL", Min, {400, 400, 400, 400, 400, 400}, "newer tables; earlier revisions had 100 or 200",
-        kAllModes),                              // L, F; AM
+    row("tADL", Min, {400, 400, 400, 400, 400, 400}, TimingNote::NvDdrTAdl, kAllModes),  // L, F; AM
     row("tCAD", Min, {45, 45, 45, 45, 45, 45}),  // L, F: the slow tCAD
     row("tCAH", Min, {10, 5, 4, 3, 2.5, 2}),
     row("tCALH", Min, {10, 5, 4, 3, 2.5, 2}),
@@ -142,7 +141,7 @@ constexpr TimingTable kTables[] = {
 // table's tADL; the page's own, of bytes 154-155, is the one to use where
 // the page announces program page register clear enhancement (feature bit 8).
 struct PageFigure {
-  std::string_view name;
+  char name[8];
   TimingLimit limit;
   onfi::FieldId field;
   std::uint64_t ps_per_unit;
@@ -158,10 +157,6 @@ constexpr unsigned kFeatureClearEnhancement = 8;
 // Byte 143 bit 0 asks for the fast tCAD; Linux then uses 25 ns (LN).
 constexpr std::uint64_t kFastTCadPs = 25000;
 
-constexpr std::string_view kClearEnhancementNote = "program page register clear enhancement";
-constexpr std::string_view kPageZeroNote = "0 on the page, the table's value kept";
-constexpr std::string_view kFastTCadNote = "bit 0 asks for the fast tCAD, 25 ns as Linux takes it";
-
 constexpr char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool same_ignoring_case(std::string_view a, std::string_view b) {
@@ -174,7 +169,7 @@ bool same_ignoring_case(std::string_view a, std::string_view b) {
 
 bool has_row(const TimingTable& table, std::string_view name, TimingLimit limit) {
   return std::any_of(table.parameters.begin(), table.parameters.end(),
-                     [&](const TimingParameter& p) { return p.name == name && p.limit == limit; });
+                     [&](const TimingParameter& p) { return p.label() == name && p.limit == limit; });
 }
 
 void push(FamilyTimings& family, const Timing& timing) {
@@ -187,12 +182,23 @@ void apply_page_figure(const OnfiPage& page, const PageFigure& figure, Timing& t
   const Field& field = page[figure.field];
   timing.field = &onfi::kFields[figure.field];
   if (field.value == 0) {
-    timing.note = kPageZeroNote;
+    timing.note = TimingNote::PageZero;
     return;
   }
   timing.ps = field.value * figure.ps_per_unit;
   timing.source = TimingSource::Page;
-  timing.note = figure.clear_enhancement ? kClearEnhancementNote : std::string_view{};
+  timing.note = figure.clear_enhancement ? TimingNote::ClearEnhancement : TimingNote::None;
+}
+
+Timing make_timing(const char (&name)[8], TimingLimit limit, std::uint64_t ps) {
+  Timing timing{};
+  std::memcpy(timing.name, name, sizeof timing.name);
+  timing.limit = limit;
+  timing.source = TimingSource::Table;
+  timing.note = TimingNote::None;
+  timing.ps = ps;
+  timing.field = nullptr;
+  return timing;
 }
 
 void fill_table_timings(const OnfiPage& page, FamilyTimings& family) {
@@ -200,21 +206,17 @@ void fill_table_timings(const OnfiPage& page, FamilyTimings& family) {
   const auto mode = static_cast<unsigned>(family.mode);
   for (const TimingParameter& parameter : table.parameters) {
     if (parameter.ps[mode] == kNoTiming) continue;
-    Timing timing{parameter.name,
-                  parameter.limit,
-                  parameter.ps[mode],
-                  TimingSource::Table,
-                  nullptr,
-                  (parameter.note_modes >> mode & 1U) != 0 ? parameter.note : std::string_view{}};
+    Timing timing = make_timing(parameter.name, parameter.limit, parameter.ps[mode]);
+    if ((parameter.note_modes >> mode & 1U) != 0) timing.note = parameter.note;
     for (const PageFigure& figure : kPageFigures) {
-      if (figure.name == parameter.name && figure.limit == parameter.limit)
+      if (std::string_view(figure.name) == parameter.label() && figure.limit == parameter.limit)
         apply_page_figure(page, figure, timing);
     }
-    if (parameter.name == "tCAD" && (page[onfi::NvDdrFeatures].raw & 1U) != 0) {
+    if (parameter.label() == "tCAD" && (page[onfi::NvDdrFeatures].raw & 1U) != 0) {
       timing.ps = kFastTCadPs;
       timing.source = TimingSource::Page;
       timing.field = &onfi::kFields[onfi::NvDdrFeatures];
-      timing.note = kFastTCadNote;
+      timing.note = TimingNote::FastTCad;
     }
     push(family, timing);
   }
@@ -223,13 +225,20 @@ void fill_table_timings(const OnfiPage& page, FamilyTimings& family) {
     if (has_row(table, figure.name, figure.limit)) continue;
     const Field& field = page[figure.field];
     if (field.value == 0) continue;
-    push(family, {figure.name,
-                  figure.limit,
-                  field.value * figure.ps_per_unit,
-                  TimingSource::Page,
-                  &onfi::kFields[figure.field],
-                  {}});
+    Timing timing = make_timing(figure.name, figure.limit, field.value * figure.ps_per_unit);
+    timing.source = TimingSource::Page;
+    timing.field = &onfi::kFields[figure.field];
+    push(family, timing);
   }
+}
+
+// A mode's rate as the family's speed texts name it, or 0.
+std::uint16_t mode_rate(const TimingFamilyInfo& info, unsigned mode) {
+  if (mode >= info.speeds.size()) return 0;
+  unsigned rate = 0;
+  for (const char* c = info.speeds[mode]; *c >= '0' && *c <= '9'; ++c)
+    rate = rate * 10 + static_cast<unsigned>(*c - '0');
+  return static_cast<std::uint16_t>(rate);
 }
 
 // The family's fastest mode (the mask's highest bit), or the one asked for.
@@ -237,10 +246,7 @@ void choose_mode(FamilyTimings& family, int asked) {
   family.asked = asked >= 0;
   family.mode = asked >= 0 ? asked : static_cast<int>(std::bit_width(family.mask)) - 1;
   family.supported = family.mode >= 0 && (family.mask >> family.mode & 1U) != 0;
-  if (family.mode >= 0) {
-    const TimingFamily one = detail::timing_family(*family.info, 1U << family.mode);
-    family.rate = one.fastest_rate;
-  }
+  if (family.mode >= 0) family.rate = mode_rate(*family.info, static_cast<unsigned>(family.mode));
   if (family.mode < 0) {
     family.state = FamilyState::NoMode;
   } else if (family.table == nullptr) {
@@ -259,15 +265,20 @@ const TimingTable* table_of(const TimingFamilyInfo& info) {
   return nullptr;
 }
 
-FamilyTimings start_family(const TimingFamily& family) {
-  FamilyTimings out{};
-  out.info = family.info;
-  out.table = table_of(*family.info);
-  out.name = family.info->name;
-  out.mask = family.mask;
+// The next family's entry, filled in place: its timings are kilobytes that
+// need no clearing.
+FamilyTimings& start_family(PageTimings& timings, const TimingFamilyInfo& info, std::uint32_t mask) {
+  FamilyTimings& out = timings.families[timings.family_count];
+  out.info = &info;
+  out.table = table_of(info);
+  out.state = FamilyState::NoMode;
+  out.mask = mask;
   out.mode = -1;
-  out.rate_unit = family.info->rate_unit;
+  out.rate = 0;
+  out.asked = false;
+  out.supported = false;
   out.announced = true;
+  out.count = 0;
   return out;
 }
 
@@ -281,15 +292,15 @@ bool announced(const OnfiPage& page, std::string_view family) {
 
 void onfi_families(const OnfiPage& page, const TimingMode* asked, PageTimings& timings) {
   for (unsigned k = 0; k < onfi::kFamilyCount; ++k) {
-    FamilyTimings family = start_family(page.families[k]);
-    family.announced = announced(page, family.name);
+    FamilyTimings& family = start_family(timings, *page.families[k].info, page.families[k].mask);
+    family.announced = announced(page, family.name());
     if (asked != nullptr ? asked->table != family.table
                          : k != onfi::Sdr && family.mask == 0 && !family.announced) {
       continue;
     }
     choose_mode(family, asked != nullptr ? static_cast<int>(asked->mode) : -1);
     if (family.state == FamilyState::Timings) fill_table_timings(page, family);
-    timings.families[timings.family_count++] = family;
+    ++timings.family_count;
   }
 }
 
@@ -299,20 +310,20 @@ void jedec_families(const JedecPage& page, const TimingMode* asked, PageTimings&
     // mode's is an observation no source makes a rule of.
     for (const TimingFamilyInfo& info : onfi::kFamilies) {
       if (info.name != asked->table->family) continue;
-      FamilyTimings family = start_family(detail::timing_family(info, 0));
+      FamilyTimings& family = start_family(timings, info, 0);
       choose_mode(family, static_cast<int>(asked->mode));
       family.state = FamilyState::NotApplied;
       family.supported = false;
-      timings.families[timings.family_count++] = family;
+      ++timings.family_count;
     }
     return;
   }
   for (unsigned k = 0; k < jedec::kFamilyCount; ++k) {
     if (k != jedec::AsyncSdr && page.families[k].mask == 0) continue;
-    FamilyTimings family = start_family(page.families[k]);
+    FamilyTimings& family = start_family(timings, *page.families[k].info, page.families[k].mask);
     family.table = nullptr;
     choose_mode(family, -1);
-    timings.families[timings.family_count++] = family;
+    ++timings.family_count;
   }
 }
 
@@ -387,7 +398,30 @@ ControllerSettings organisation(const Field& data, const Field& spare, const Fie
 
 }  // namespace
 
+std::string_view timing_note_text(TimingNote note) noexcept {
+  switch (note) {
+    case TimingNote::None:
+      break;
+    case TimingNote::SdrTAdl:
+      return "newer tables; older ones give 200/100/100/100/70/70";
+    case TimingNote::NvDdrTAdl:
+      return "newer tables; earlier revisions had 100 or 200";
+    case TimingNote::RawNandTRst:
+      return "raw NAND, as two sources give it; Linux gives 250000000, the EZ NAND value";
+    case TimingNote::ClearEnhancement:
+      return "program page register clear enhancement";
+    case TimingNote::PageZero:
+      return "0 on the page, the table's value kept";
+    case TimingNote::FastTCad:
+      return "bit 0 asks for the fast tCAD, 25 ns as Linux takes it";
+  }
+  return {};
+}
+
 std::span<const TimingTable> timing_tables() noexcept { return kTables; }
+
+std::string_view FamilyTimings::name() const noexcept { return info->name; }
+std::string_view FamilyTimings::rate_unit() const noexcept { return info->rate_unit; }
 
 const TimingTable* find_timing_table(std::string_view key) noexcept {
   for (const TimingTable& table : kTables) {

@@ -9,36 +9,72 @@
 //   " note: TEXT"                              what the family's line means
 // then "Controller:" with "Label     : value" lines and "Device tree:" with
 // the properties as a .dts file writes them.
+#include <algorithm>
+#include <cstring>
+
 #include "decode/decode.h"
-#include "decode/fields.h"
 #include "tolvik.h"
 
 namespace tolvik::detail {
 namespace {
 
-// Nanoseconds with exactly the decimals the picoseconds need: 400, 2.5, 0.85.
-struct NsText {
-  char text[24];
-  std::size_t length;
+// A line put together piece by piece and appended whole: a parameter line
+// through the formatter costs several times as much, and a run of the tool
+// should cost little more than its start. What does not fit is dropped.
+template <std::size_t N>
+struct Piece {
+  char text[N];
+  std::size_t length = 0;
 
+  void put(std::string_view more) {
+    const std::size_t n = std::min(more.size(), N - length);
+    std::memcpy(text + length, more.data(), n);
+    length += n;
+  }
+  void put(std::uint64_t number) {
+    char digits[20];
+    char* first = digits + sizeof digits;
+    do {
+      *--first = static_cast<char>('0' + number % 10);
+      number /= 10;
+    } while (number != 0);
+    put({first, static_cast<std::size_t>(digits + sizeof digits - first)});
+  }
+  // The text padded with blanks to width: after it, or (right) before it.
+  void put_padded(std::string_view more, std::size_t width, bool right = false) {
+    const std::size_t pad = more.size() < width ? width - more.size() : 0;
+    if (!right) put(more);
+    put(std::string_view("                ", std::min<std::size_t>(pad, 16)));
+    if (right) put(more);
+  }
   [[nodiscard]] std::string_view view() const { return {text, length}; }
 };
 
+// Nanoseconds with exactly the decimals the picoseconds need: 400, 2.5,
+// 0.85. Written backwards from the end of text.
+struct NsText {
+  char text[24];
+  std::size_t first;
+
+  [[nodiscard]] std::string_view view() const { return {text + first, sizeof text - first}; }
+};
+
 NsText ns_text(std::uint64_t ps) {
-  NsText out{};
-  Report figure{out.text};
-  const auto whole = static_cast<std::uint32_t>(ps / 1000);
-  std::uint32_t fraction = static_cast<std::uint32_t>(ps % 1000);
-  if (fraction == 0) {
-    report_append(figure, 0, "%u", whole);
-  } else {
-    unsigned digits = 3;
+  NsText out;
+  char* p = std::end(out.text);
+  std::uint64_t fraction = ps % 1000;
+  if (fraction != 0) {
+    int digits = 3;
     for (; fraction % 10 == 0; fraction /= 10) --digits;
-    if (digits == 1) report_append(figure, 0, "%u.%u", whole, fraction);
-    if (digits == 2) report_append(figure, 0, "%u.%02u", whole, fraction);
-    if (digits == 3) report_append(figure, 0, "%u.%03u", whole, fraction);
+    for (; digits > 0; --digits, fraction /= 10) *--p = static_cast<char>('0' + fraction % 10);
+    *--p = '.';
   }
-  out.length = figure.length;
+  std::uint64_t whole = ps / 1000;
+  do {
+    *--p = static_cast<char>('0' + whole % 10);
+    whole /= 10;
+  } while (whole != 0);
+  out.first = static_cast<std::size_t>(p - out.text);
   return out;
 }
 
@@ -47,103 +83,165 @@ constexpr std::string_view source_name(TimingSource source) {
   return source == TimingSource::Page ? "page" : "table";
 }
 
-// What the controller's ECC line says of each source, and its JSON name
-// (null for a figure that is known).
-struct EccText {
-  EccSource source;
-  std::string_view onfi;
-  std::string_view jedec;
-  std::string_view reason;
-};
-constexpr EccText kEccTexts[] = {
-    {EccSource::Page, "byte 112, per 512 bytes", "ECC block 0 (bytes 211-212)", {}},
-    {EccSource::ExtendedPage, "the extended parameter page's first ECC block", {}, {}},
-    {EccSource::ExtendedPageNotRead,
-     "unknown: byte 112 is 255, the figure is in the extended parameter page of a whole dump (-a)",
-     {},
-     "extended_page_not_read"},
-    {EccSource::ExtendedPageNotAnnounced,
-     "unknown: byte 112 is 255, but the page announces no extended parameter page",
-     {},
-     "extended_page_not_announced"},
-    {EccSource::ExtendedPageMissing,
-     "unknown: the extended parameter page is shorter than its header or not in the input",
-     {},
-     "extended_page_missing"},
-    {EccSource::ExtendedPageInvalid,
-     "unknown: neither a copy of the extended parameter page nor their majority passes its check",
-     {},
-     "extended_page_invalid"},
-    {EccSource::NoEccBlock, "unknown: the extended parameter page holds no ECC block", {}, "no_ecc_block"},
-    {EccSource::CodewordInvalid, "unknown: the extended page's first ECC block has no valid codeword size",
-     "unknown: ECC block 0 has no valid codeword size (512 bytes at least)", "codeword_size_invalid"},
-};
-
-const EccText& ecc_text(EccSource source) {
-  for (const EccText& text : kEccTexts) {
-    if (text.source == source) return text;
+// What the controller's ECC line says of each source: switches rather than
+// a table, whose pointers a run would relocate at its start.
+std::string_view ecc_from(EccSource source, Layout layout) {
+  switch (source) {
+    case EccSource::Page:
+      return layout == Layout::Jedec ? "ECC block 0 (bytes 211-212)" : "byte 112, per 512 bytes";
+    case EccSource::ExtendedPage:
+      return "the extended parameter page's first ECC block";
+    case EccSource::ExtendedPageNotRead:
+      return "unknown: byte 112 is 255, the figure is in the extended parameter page of a whole dump (-a)";
+    case EccSource::ExtendedPageNotAnnounced:
+      return "unknown: byte 112 is 255, but the page announces no extended parameter page";
+    case EccSource::ExtendedPageMissing:
+      return "unknown: the extended parameter page is shorter than its header or not in the input";
+    case EccSource::ExtendedPageInvalid:
+      return "unknown: neither a copy of the extended parameter page nor their majority passes its check";
+    case EccSource::NoEccBlock:
+      return "unknown: the extended parameter page holds no ECC block";
+    case EccSource::CodewordInvalid:
+      return layout == Layout::Jedec
+                 ? "unknown: ECC block 0 has no valid codeword size (512 bytes at least)"
+                 : "unknown: the extended page's first ECC block has no valid codeword size";
   }
-  return kEccTexts[0];
+  return {};
+}
+
+// The JSON name of why the ECC figure is unknown.
+std::string_view ecc_unknown_reason(EccSource source) {
+  switch (source) {
+    case EccSource::Page:
+    case EccSource::ExtendedPage:
+      break;
+    case EccSource::ExtendedPageNotRead:
+      return "extended_page_not_read";
+    case EccSource::ExtendedPageNotAnnounced:
+      return "extended_page_not_announced";
+    case EccSource::ExtendedPageMissing:
+      return "extended_page_missing";
+    case EccSource::ExtendedPageInvalid:
+      return "extended_page_invalid";
+    case EccSource::NoEccBlock:
+      return "no_ecc_block";
+    case EccSource::CodewordInvalid:
+      return "codeword_size_invalid";
+  }
+  return {};
 }
 
 // "0-5", "0-3, 6", ...: the set bits of a mask as ranges.
-void report_mode_list(Report& report, std::uint32_t mask) {
+template <std::size_t N>
+void put_mode_list(Piece<N>& line, std::uint32_t mask) {
   bool first = true;
   for (unsigned bit = 0; bit < 32; ++bit) {
     if ((mask >> bit & 1U) == 0) continue;
     unsigned last = bit;
     while (last + 1 < 32 && (mask >> (last + 1) & 1U) != 0) ++last;
-    report_append(report, 0, "%s%u", first ? "" : ", ", bit);
-    if (last != bit) report_append(report, 0, "-%u", last);
+    if (!first) line.put(", ");
+    line.put(bit);
+    if (last != bit) {
+      line.put("-");
+      line.put(last);
+    }
     first = false;
     bit = last;
   }
 }
 
-void report_timing_line(Report& report, const Timing& timing) {
-  const NsText ns = ns_text(timing.ps);
-  report_append(report, 0, " %-6s %s %10s  ", timing.name, limit_name(timing.limit), ns.view());
-  if (timing.field == nullptr && timing.note.empty()) {
-    report_append(report, 0, "%s\n", source_name(timing.source));
+// " NAME   LIMIT         NS  SOURCE  NOTE": the fixed columns laid over
+// blanks at once, then the source and the note.
+template <std::size_t N>
+void put_timing_line(Piece<N>& block, const Timing& timing) {
+  constexpr std::size_t kName = 1;
+  constexpr std::size_t kLimit = 8;
+  constexpr std::size_t kNs = 12;
+  constexpr std::size_t kNsWidth = 10;
+  char head[48];
+  std::memset(head, ' ', sizeof head);
+  std::memcpy(head + kName, timing.label().data(), std::min<std::size_t>(timing.label().size(), kLimit - 2));
+  std::memcpy(head + kLimit, limit_name(timing.limit).data(), 3);
+  const NsText ns_digits = ns_text(timing.ps);
+  const std::string_view ns = ns_digits.view();
+  const std::size_t width = std::max(ns.size(), kNsWidth);
+  std::memcpy(head + kNs + width - ns.size(), ns.data(), ns.size());
+  block.put({head, kNs + width + 2});
+  const std::string_view source = source_name(timing.source);
+  const std::string_view note = timing_note_text(timing.note);
+  if (timing.field == nullptr && note.empty()) {
+    block.put(source);
+    block.put("\n");
     return;
   }
-  report_append(report, 0, "%-5s  ", source_name(timing.source));
+  block.put_padded(source, 5);
+  block.put("  ");
+  // The page's bytes a figure comes from, then the note.
   if (timing.field != nullptr) {
-    if (timing.field->first == timing.field->last) {
-      report_append(report, 0, "byte %u", std::uint32_t{timing.field->first});
-    } else {
-      report_append(report, 0, "bytes %u-%u", std::uint32_t{timing.field->first},
-                    std::uint32_t{timing.field->last});
+    block.put(timing.field->first == timing.field->last ? "byte " : "bytes ");
+    block.put(timing.field->first);
+    if (timing.field->first != timing.field->last) {
+      block.put("-");
+      block.put(timing.field->last);
     }
-    if (!timing.note.empty()) report_append(report, 0, ": ");
+    if (!note.empty()) block.put(": ");
   }
-  if (!timing.note.empty()) report_append(report, 0, "%s", timing.note);
-  report_append(report, 0, "\n");
+  block.put(note);
+  block.put("\n");
+}
+
+// " 0:66 1:80 ...": each supported mode and its rate, "?" where none is
+// named.
+Piece<320> rates_text(const FamilyTimings& family) {
+  Piece<320> rates;
+  const std::span<const char* const> speeds = family.info->speeds;
+  for (unsigned bit = 0; bit < 32; ++bit) {
+    if ((family.mask >> bit & 1U) == 0) continue;
+    rates.put(" ");
+    rates.put(bit);
+    rates.put(":");
+    rates.put(bit < speeds.size() ? std::string_view(speeds[bit]) : std::string_view("?"));
+  }
+  return rates;
 }
 
 void report_family_text(Report& report, const FamilyTimings& family) {
+  // "FAMILY: mode M, RATE UNIT (modes LIST)"
+  Piece<200> line;
+  line.put(family.name());
   if (family.state == FamilyState::NoMode) {
-    report_append(report, 0, "%s: no mode supported\n", family.name);
+    line.put(": no mode supported");
   } else {
-    report_append(report, 0, "%s: mode %u", family.name, static_cast<std::uint32_t>(family.mode));
-    if (family.rate != 0) report_append(report, 0, ", %u %s", std::uint32_t{family.rate}, family.rate_unit);
-    if (family.mask != 0) {
-      report_append(report, 0, " (modes ");
-      report_mode_list(report, family.mask);
-      report_append(report, 0, ")");
+    line.put(": mode ");
+    line.put(static_cast<std::uint64_t>(family.mode));
+    if (family.rate != 0) {
+      line.put(", ");
+      line.put(family.rate);
+      line.put(" ");
+      line.put(family.rate_unit());
     }
-    report_append(report, 0, "\n");
+    if (family.mask != 0) {
+      line.put(" (modes ");
+      put_mode_list(line, family.mask);
+      line.put(")");
+    }
   }
+  line.put("\n");
+  report_append(report, 0, "%s", line.view());
   if (!family.announced && family.mask != 0)
-    report_append(report, 0, " note: the page's features do not announce %s\n", family.name);
+    report_append(report, 0, " note: the page's features do not announce %s\n", family.name());
   if (family.asked && !family.supported && family.state != FamilyState::NotApplied) {
     report_append(report, 0, " note: the page does not support mode %u\n",
                   static_cast<std::uint32_t>(family.mode));
   }
   switch (family.state) {
-    case FamilyState::Timings:
-      for (const Timing& timing : family.timings()) report_timing_line(report, timing);
+    case FamilyState::Timings: {
+      // Up to kTimingsMax lines of at most 120 characters, appended at once.
+      Piece<kTimingsMax * 120> block;
+      for (const Timing& timing : family.timings()) put_timing_line(block, timing);
+      report_append(report, 0, "%s", block.view());
       break;
+    }
     case FamilyState::NoMode:
       break;
     case FamilyState::NoModeTable:
@@ -151,18 +249,9 @@ void report_family_text(Report& report, const FamilyTimings& family) {
                     static_cast<std::uint32_t>(family.mode));
       break;
     case FamilyState::NoTable:
-      report_append(report, 0, " rates:");
-      for (unsigned bit = 0; bit < 32; ++bit) {
-        if ((family.mask >> bit & 1U) == 0) continue;
-        const std::uint32_t rate = timing_family(*family.info, 1U << bit).fastest_rate;
-        if (rate == 0) {
-          report_append(report, 0, " %u:?", bit);
-        } else {
-          report_append(report, 0, " %u:%u", bit, rate);
-        }
-      }
-      report_append(report, 0, " %s\n", family.rate_unit);
-      report_append(report, 0, " note: the standard's %s parameters are not in the reference\n", family.name);
+      report_append(report, 0, " rates:%s %s\n", rates_text(family).view(), family.rate_unit());
+      report_append(report, 0, " note: the standard's %s parameters are not in the reference\n",
+                    family.name());
       break;
     case FamilyState::NotApplied:
       report_append(report, 0, " note: not applied: JEDEC's speed grades are not ONFI's timing modes\n");
@@ -171,34 +260,48 @@ void report_family_text(Report& report, const FamilyTimings& family) {
 }
 
 void report_controller_text(Report& report, const ControllerSettings& settings, Layout layout) {
-  report_append(report, 0, "Controller:\n");
-  report_append(report, 0, "Page data : %u\n", settings.data_bytes);
-  report_append(report, 0, "Page spare: %u\n", settings.spare_bytes);
-  report_append(report, 0, "Page/Block: %u\n", settings.pages_per_block);
-  report_append(report, 0, "Block/LUN : %u\n", settings.blocks_per_lun);
-  report_append(report, 0, "LUNs      : %u\n", settings.luns);
-  report_append(report, 0, "Planes    : %u\n", settings.planes);
-  report_append(report, 0, "Bus width : %u\n", settings.bus_width);
-  report_append(report, 0, "Row cycles: %u\n", settings.row_cycles);
-  report_append(report, 0, "Col cycles: %u\n", settings.column_cycles);
-  const EccText& ecc = ecc_text(settings.ecc_source);
-  const std::string_view from = layout == Layout::Jedec && !ecc.jedec.empty() ? ecc.jedec : ecc.onfi;
-  if (settings.ecc_known()) {
-    report_append(report, 0, "ECC bits  : %u\n", settings.ecc_bits);
-    report_append(report, 0, "Codeword  : %u\n", settings.ecc_codeword);
-  } else {
-    report_append(report, 0, "ECC bits  : unknown\n");
-    report_append(report, 0, "Codeword  : unknown\n");
+  const struct {
+    std::string_view label;
+    std::uint32_t value;
+    bool ecc = false;  // "unknown" where the ECC figure is
+  } rows[] = {
+      {"Page data : ", settings.data_bytes},
+      {"Page spare: ", settings.spare_bytes},
+      {"Page/Block: ", settings.pages_per_block},
+      {"Block/LUN : ", settings.blocks_per_lun},
+      {"LUNs      : ", settings.luns},
+      {"Planes    : ", settings.planes},
+      {"Bus width : ", settings.bus_width},
+      {"Row cycles: ", settings.row_cycles},
+      {"Col cycles: ", settings.column_cycles},
+      {"ECC bits  : ", settings.ecc_bits, true},
+      {"Codeword  : ", settings.ecc_codeword, true},
+  };
+  Piece<600> block;
+  block.put("Controller:\n");
+  for (const auto& row : rows) {
+    block.put(row.label);
+    if (row.ecc && !settings.ecc_known()) {
+      block.put("unknown");
+    } else {
+      block.put(row.value);
+    }
+    block.put("\n");
   }
-  report_append(report, 0, "ECC from  : %s\n", from);
-  report_append(report, 0, "Device tree:\n");
-  report_append(report, 0, " nand-bus-width = <%u>;\n", settings.bus_width);
+  block.put("ECC from  : ");
+  block.put(ecc_from(settings.ecc_source, layout));
+  block.put("\nDevice tree:\n nand-bus-width = <");
+  block.put(settings.bus_width);
   if (settings.ecc_known()) {
-    report_append(report, 0, " nand-ecc-strength = <%u>;\n", settings.ecc_bits);
-    report_append(report, 0, " nand-ecc-step-size = <%u>;\n", settings.ecc_codeword);
+    block.put(">;\n nand-ecc-strength = <");
+    block.put(settings.ecc_bits);
+    block.put(">;\n nand-ecc-step-size = <");
+    block.put(settings.ecc_codeword);
+    block.put(">;\n");
   } else {
-    report_append(report, 0, " /* nand-ecc-strength, nand-ecc-step-size: unknown */\n");
+    block.put(">;\n /* nand-ecc-strength, nand-ecc-step-size: unknown */\n");
   }
+  report_append(report, 0, "%s", block.view());
 }
 
 }  // namespace
@@ -226,7 +329,7 @@ void report_timings_json(const PageModel& page, const ExtendedPage* extended, st
   report_array_begin(report, "timings");
   for (const FamilyTimings& family : timings.list()) {
     report_object_begin(report, "");
-    report_json_text(report, "family", family.name);
+    report_json_text(report, "family", family.name());
     if (family.mode >= 0) {
       report_json_number(report, "mode", static_cast<std::uint64_t>(family.mode));
     } else {
@@ -237,15 +340,21 @@ void report_timings_json(const PageModel& page, const ExtendedPage* extended, st
     } else {
       report_json_null(report, "rate");
     }
-    report_json_text(report, "rate_unit", family.rate_unit);
+    report_json_text(report, "rate_unit", family.rate_unit());
     report_array_begin(report, "parameters");
+    // Each element in one piece: names and words here need no escaping.
     for (const Timing& timing : family.timings()) {
-      report_object_begin(report, "");
-      report_json_text(report, "name", timing.name);
-      report_json_text(report, "limit", limit_name(timing.limit));
-      report_json_literal(report, "ns", ns_text(timing.ps).view());
-      report_json_text(report, "source", source_name(timing.source));
-      report_object_end(report);
+      Piece<96> element;
+      element.put("{\"name\":\"");
+      element.put(timing.label());
+      element.put("\",\"limit\":\"");
+      element.put(limit_name(timing.limit));
+      element.put("\",\"ns\":");
+      element.put(ns_text(timing.ps).view());
+      element.put(",\"source\":\"");
+      element.put(source_name(timing.source));
+      element.put("\"}");
+      report_json_literal(report, "", element.view());
     }
     report_array_end(report);
     report_object_end(report);
@@ -264,7 +373,6 @@ void report_timings_json(const PageModel& page, const ExtendedPage* extended, st
   report_json_number(report, "row_address_cycles", settings.row_cycles);
   report_json_number(report, "column_address_cycles", settings.column_cycles);
   const bool known = settings.ecc_known();
-  const EccText& ecc = ecc_text(settings.ecc_source);
   report_object_begin(report, "ecc");
   if (known) {
     report_json_number(report, "bits", settings.ecc_bits);
@@ -275,7 +383,7 @@ void report_timings_json(const PageModel& page, const ExtendedPage* extended, st
     report_json_null(report, "bits");
     report_json_null(report, "codeword_bytes");
     report_json_null(report, "source");
-    report_json_text(report, "unknown_reason", ecc.reason);
+    report_json_text(report, "unknown_reason", ecc_unknown_reason(settings.ecc_source));
   }
   report_object_end(report);
   report_object_begin(report, "device_tree");

@@ -27,15 +27,31 @@ inline constexpr std::uint64_t kNoTiming = UINT64_MAX;
 // Whether a time is the least or the most the host may count on.
 enum class TimingLimit : std::uint8_t { Min, Max };
 
-// One parameter of a timing table, by mode.
+// What a value's line adds: the conflict the reference records that the
+// value settles, or what the page's figure is.
+enum class TimingNote : std::uint8_t {
+  None,
+  SdrTAdl,           // 400 ns of the newer tables, over the older ones'
+  NvDdrTAdl,         // 400 ns of the newer tables, over earlier revisions'
+  RawNandTRst,       // SDR mode 0: 5 ms for raw NAND, over Linux's 250 ms
+  ClearEnhancement,  // the page's tADL, as it announces register clear enhancement
+  PageZero,          // the page's figure is 0: the table's value stays
+  FastTCad,          // byte 143 bit 0 asks for the fast tCAD
+};
+[[nodiscard]] std::string_view timing_note_text(TimingNote note) noexcept;
+
+// One parameter of a timing table, by mode. Plain data without pointers, so
+// that the tables cost a run nothing until they are read.
 struct TimingParameter {
-  std::string_view name;  // "tRC"
+  char name[8];  // "tRC", NUL-terminated
   TimingLimit limit;
-  std::uint64_t ps[kTimingTableModes];  // kNoTiming where the reference has none
   // Where the reference records a conflict: what the value was chosen over,
   // for the modes of note_modes (bit n: mode n).
-  std::string_view note = {};
-  std::uint8_t note_modes = 0;
+  TimingNote note;
+  std::uint8_t note_modes;
+  std::uint64_t ps[kTimingTableModes];  // kNoTiming where the reference has none
+
+  [[nodiscard]] constexpr std::string_view label() const { return name; }
 };
 
 // The table of one interface family.
@@ -62,15 +78,18 @@ struct TimingMode {
 
 enum class TimingSource : std::uint8_t { Table, Page };
 
+// Plain data, like the families below: a PageTimings is kilobytes that
+// need no constructing.
 struct Timing {
-  std::string_view name;
+  char name[8];
   TimingLimit limit;
-  std::uint64_t ps;
   TimingSource source;
-  // Page: the field the figure (or the choice) comes from.
+  TimingNote note;
+  std::uint64_t ps;
+  // Where the page gives the figure (or the choice): its field; else null.
   const FieldInfo* field;
-  // The table's conflict note, or what the page's figure is.
-  std::string_view note;
+
+  [[nodiscard]] constexpr std::string_view label() const { return name; }
 };
 
 enum class FamilyState : std::uint8_t {
@@ -85,15 +104,14 @@ inline constexpr std::size_t kTimingsMax = 48;
 inline constexpr std::size_t kTimingFamiliesMax = 5;
 
 struct FamilyTimings {
-  const TimingFamilyInfo* info;  // null for NotApplied
-  const TimingTable* table;      // null without one
-  std::string_view name;         // the family's name
+  // The family (for NotApplied, ONFI's family of the table asked for).
+  const TimingFamilyInfo* info;
+  const TimingTable* table;  // null without one
   FamilyState state;
   std::uint32_t mask;  // the page's mask of the family
   int mode;            // -1: none
-  // The mode's rate in info->rate_unit; 0 when none is named.
+  // The mode's rate in rate_unit(); 0 when none is named.
   std::uint16_t rate;
-  std::string_view rate_unit;
   bool asked;      // the mode came from FAMILY:MODE
   bool supported;  // the page's mask holds the mode
   // ONFI: the features word names the family (NV-DDR: bit 5); always true
@@ -103,6 +121,9 @@ struct FamilyTimings {
   std::size_t count;
 
   [[nodiscard]] std::span<const Timing> timings() const { return {items, count}; }
+  // The family's name ("SDR", "Toggle DDR2") and its rate's unit.
+  [[nodiscard]] std::string_view name() const noexcept;
+  [[nodiscard]] std::string_view rate_unit() const noexcept;
 };
 
 // Where the ECC requirement comes from, or why it is unknown.

@@ -34,13 +34,13 @@ PageTimings timings_of(const PageModel& model, std::string_view mode = {},
 
 const FamilyTimings* family(const PageTimings& timings, std::string_view name) {
   for (const FamilyTimings& f : timings.list())
-    if (f.name == name) return &f;
+    if (f.name() == name) return &f;
   return nullptr;
 }
 
 const Timing* timing(const FamilyTimings& f, std::string_view name) {
   for (const Timing& t : f.timings())
-    if (t.name == name) return &t;
+    if (t.label() == name) return &t;
   return nullptr;
 }
 
@@ -115,7 +115,7 @@ TEST(TimingTables, SpotValuesAreTheReferences) {
     ASSERT_NE(table, nullptr) << c.key;
     const TimingParameter* found = nullptr;
     for (const TimingParameter& p : table->parameters)
-      if (p.name == c.name && p.limit == c.limit) found = &p;
+      if (p.label() == c.name && p.limit == c.limit) found = &p;
     ASSERT_NE(found, nullptr) << c.key << " " << c.name;
     for (std::size_t mode = 0; mode < kTimingTableModes; ++mode)
       EXPECT_EQ(found->ps[mode], c.ps[mode]) << c.key << " " << c.name << " mode " << mode;
@@ -124,9 +124,9 @@ TEST(TimingTables, SpotValuesAreTheReferences) {
   for (const TimingTable& table : timing_tables()) {
     for (std::size_t i = 0; i < table.parameters.size(); ++i)
       for (std::size_t j = i + 1; j < table.parameters.size(); ++j)
-        EXPECT_FALSE(table.parameters[i].name == table.parameters[j].name &&
+        EXPECT_FALSE(table.parameters[i].label() == table.parameters[j].label() &&
                      table.parameters[i].limit == table.parameters[j].limit)
-            << table.key << " " << table.parameters[i].name;
+            << table.key << " " << table.parameters[i].label();
   }
 }
 
