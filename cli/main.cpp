@@ -189,7 +189,12 @@ int run(const CommandLine& line) {
   Parsed parsed;
   parsed.page.layout = tolvik::Layout::None;
   parsed.dump.layout = tolvik::Layout::None;
-  tolvik::Findings findings{};
+  // Only the counts need clearing: zeroing the 12 KB of findings cost every
+  // run a tenth of its instructions.
+  tolvik::Findings findings;
+  findings.count = 0;
+  findings.failures = 0;
+  findings.warnings = 0;
   if (loaded.readable) parse(line, loaded, parsed);
   const tolvik::Layout layout = line.all ? parsed.dump.layout : parsed.page.layout;
   // An input without a page says what it holds instead, in the check and,
