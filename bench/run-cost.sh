@@ -6,13 +6,15 @@
 #   dump   -a on a whole read of a real device's parameter page area
 #   hex    -x on an xxd listing of a real page
 #   json   -j on the full ONFI page
+#   timings  -T on the full ONFI page
 # and the floor linked static-pie against the floor linked plain -static.
 #  - wall time: RUNS alternating runs of each (default 3000), median to median;
 #  - instructions: one run of each under callgrind, start-up included.
 #
 # Use: bench/run-cost.sh [BUILD_DIR]   (default build-bench; configured with
 # the benchmarks on and built here if needed). Needs valgrind and xxd.
-# RUNS=N changes the run count, DUMP=FILE the dump.
+# RUNS=N changes the run count, DUMP=FILE the dump, MODES="json timings" the
+# modes measured.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -65,7 +67,7 @@ compare() {
 
 echo "wall time: $runs alternating runs each, median to median (target <= 1.10);"
 echo "instructions: one run each under callgrind (target <= 2.0)"
-for mode in page dump hex json; do
+for mode in ${MODES:-page dump hex json timings}; do
   case $mode in
     page) tool=("$build/tolvik" "$page" 2) ;;
     dump)
@@ -78,6 +80,7 @@ for mode in page dump hex json; do
       ;;
     hex) tool=("$build/tolvik" -x "$listing") ;;
     json) tool=("$build/tolvik" -j "$page") ;;
+    timings) tool=("$build/tolvik" -T "$page") ;;
   esac
   status=0
   "${tool[@]}" >"$work/out" || status=$?

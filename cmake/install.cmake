@@ -5,7 +5,7 @@
 #   P/share/man/man1/tolvik.1.gz       its man page
 #   P/share/bash-completion/completions/tolvik
 #   P/share/tolvik/tolvik.schema.json  the JSON document's schema
-#   P/include/tolvik.h                 the decoder's public header (with tolvik_model.h)
+#   P/include/tolvik.h                 the decoder's public header (with tolvik_model.h, tolvik_timings.h)
 #   P/include/tolvik_c.h               its C interface
 #   P/LIB/libtolvik.a                  the decoder
 #   P/LIB/cmake/tolvik/                find_package(tolvik) -> tolvik::tolvik
@@ -57,8 +57,8 @@ install(TARGETS tolvik_decoder EXPORT tolvikTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/tolvik.h ${PROJECT_SOURCE_DIR}/include/tolvik_model.h
-  ${PROJECT_SOURCE_DIR}/include/tolvik_c.h ${PROJECT_BINARY_DIR}/include/tolvik_version.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT library)
+  ${PROJECT_SOURCE_DIR}/include/tolvik_timings.h ${PROJECT_SOURCE_DIR}/include/tolvik_c.h
+  ${PROJECT_BINARY_DIR}/include/tolvik_version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT library)
 install(EXPORT tolvikTargets NAMESPACE tolvik:: FILE tolvikTargets.cmake
   DESTINATION ${TOLVIK_CMAKE_DIR} COMPONENT library)
 

@@ -22,6 +22,8 @@
 #include <span>
 #include <string_view>
 
+#include "tolvik_timings.h"
+
 namespace tolvik {
 
 enum class Layout : std::uint8_t { None, Onfi, Jedec };

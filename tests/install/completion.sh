@@ -33,7 +33,10 @@ check() {
 }
 
 check 'tolvik --j' '--json'
-check 'tolvik -' '-a --all -x --hex -j --json -h --help -V --version --'
+check 'tolvik -' '-a --all -x --hex -j --json -T --timings --timings= -h --help -V --version --'
+check 'tolvik --timings=n' '--timings=nv-ddr:0 --timings=nv-ddr:1 --timings=nv-ddr:2 --timings=nv-ddr:3 --timings=nv-ddr:4 --timings=nv-ddr:5'
+check 'tolvik -T --timings=sdr:3 page.b' 'page.bin'
+check 'tolvik --timings=sdr:3 page.bin ' '0 1 2 t 0t 1t 2t'
 check 'tolvik -a --h' '--hex --help'
 check 'tolvik pa' 'page.bin page.hex'
 check 'tolvik -x page.h' 'page.hex'
@@ -45,6 +48,25 @@ check 'tolvik -a page.bin 1' '1 1t'
 check 'tolvik -- -odd.bin ' '0 1 2 t 0t 1t 2t'
 check 'tolvik page.bin 2 ' ''
 check 'tolvik page.bin --' ''
+
+# As bash splits the words (at "=" and ":"), with the line it completes.
+split() {
+  local line=$1 expected=$2 got
+  shift 2
+  COMP_WORDS=("$@")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMP_LINE=$line COMP_POINT=${#line} _tolvik
+  mapfile -t COMPREPLY < <(printf '%s\n' "${COMPREPLY[@]}" | sort)
+  got="${COMPREPLY[*]}"
+  [[ $got == "$expected" ]] || {
+    echo "FAIL: '$line' (split) completes to '$got', expected '$expected'" >&2
+    failed=1
+  }
+}
+split 'tolvik --timings=sd' 'sdr:0 sdr:1 sdr:2 sdr:3 sdr:4 sdr:5' tolvik --timings = sd
+split 'tolvik --timings=sdr:' ':0 :1 :2 :3 :4 :5' tolvik --timings = sdr :
+split 'tolvik --timings=nv-ddr:4' '4' tolvik --timings = nv-ddr : 4
+split 'tolvik --timings=sdr:3 pa' 'page.bin page.hex' tolvik --timings = sdr : 3 pa
 
 ((failed == 0)) || exit 1
 complete -p tolvik | grep -q -- '-F _tolvik' || { echo "FAIL: not registered for tolvik" >&2; exit 1; }
