@@ -36,8 +36,10 @@ constexpr FieldInfo flags(std::uint16_t first, std::uint16_t last, std::string_v
   return field_row(first, last, FieldKind::Flags, Unit::None, name, key, revisions, bits);
 }
 constexpr FieldInfo modes(std::uint16_t first, std::uint16_t last, std::string_view name,
-                          std::string_view key, Revisions revisions = {}) {
-  return field_row(first, last, FieldKind::Modes, Unit::None, name, key, revisions);
+                          std::string_view key, Revisions revisions = {}, std::uint8_t first_mode = 0) {
+  FieldInfo row = field_row(first, last, FieldKind::Modes, Unit::None, name, key, revisions);
+  row.first_mode = first_mode;
+  return row;
 }
 constexpr FieldInfo kind_row(std::uint16_t first, std::uint16_t last, FieldKind kind, std::string_view name,
                              std::string_view key, Revisions revisions = {}) {

@@ -92,6 +92,9 @@ struct FieldInfo {
   std::string_view name;  // the standard's name of the field
   std::string_view key;   // its snake_case name in the JSON document
   std::span<const FlagText> bits = {};
+  // Modes: the mode that bit 0 stands for (a field that holds a family's
+  // higher modes starts past 0).
+  std::uint8_t first_mode = 0;
 
   [[nodiscard]] constexpr std::size_t size() const { return std::size_t{last} - first + 1U; }
 };
@@ -519,6 +522,42 @@ struct ExtendedPage {
                                      (data[1][at] & data[2][at]));
   }
 };
+
+// The extended page used, in byte order: the fields of its header and of
+// the ECC information blocks kept, and every other byte in raw ranges. Each
+// byte of the extended page lies in exactly one item.
+struct ExtendedItem {
+  enum class Kind : std::uint8_t {
+    Field,        // ref: a header field, or a field of a kept ECC block
+    EccBlocks,    // ECC information blocks not decoded: empty, or beyond the kept ones
+    SectionData,  // a section's bytes that are no ECC information block (any other
+                  // type, the tail of a length that is no multiple of 16, a section
+                  // that runs past the end)
+    PastSections  // after the last section
+  };
+  Kind kind;
+  std::uint8_t section;  // its index in ExtendedPage::sections; kNoSection for the header and the end
+  std::uint32_t block;   // Field within an ECC section: its index in ExtendedPage::blocks
+  std::uint32_t first;   // bytes within the extended page, inclusive
+  std::uint32_t last;
+  bool zero;     // raw ranges: every byte is 0
+  FieldRef ref;  // Field: info, field and base (first = base + info->first)
+
+  static constexpr std::uint8_t kNoSection = 0xFF;
+};
+
+// Header fields, then per section up to 8 kept blocks of 6 fields, a raw
+// range before each and after the last and a short tail, then the end.
+inline constexpr std::size_t kExtendedItemsMax =
+    epp::kHeaderFieldCount + epp::kSectionCount * (epp::kEccBlocksKept * (epp::kEccFieldCount + 1) + 2) + 1;
+struct ExtendedFieldList {
+  ExtendedItem items[kExtendedItemsMax];
+  std::size_t count;
+
+  [[nodiscard]] std::span<const ExtendedItem> list() const { return {items, count}; }
+};
+// Empty unless the extended page was read.
+[[nodiscard]] ExtendedFieldList list_fields(const ExtendedPage& page) noexcept;
 
 struct CopyCheck {
   std::uint16_t stored;
