@@ -31,6 +31,11 @@ constexpr int kExitNoReport = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitUnverified = 3;
 constexpr int kExitCheckFailed = 4;
+// --diff: trouble, as cmp has it (0 and 1 say identical and different).
+constexpr int kExitDiffTrouble = 2;
+
+// The status of a run whose output could not be written.
+int g_output_failed = kExitNoReport;
 
 constexpr const char* kUsage =
     "Use:\ntolvik file.bin [level[t]]\n\tlevel=0(less)/1/2(more,default)\n\tt - save report to file.bin.txt";
@@ -56,7 +61,9 @@ void print_help() {
       "     could not be written, or standard output failed\n"
       "  2  usage error: no file argument, an unknown option, the save flag with --json\n"
       "  3  with --all: a report was written, but neither a copy of the page nor their majority\n"
-      "     passes its CRC, or no valid copy of the announced extended page was found\n");
+      "     passes its CRC, or no valid copy of the announced extended page was found\n"
+      "With --diff, as cmp: 0 the pages are identical, 1 they differ (in layout too), 2 trouble:\n"
+      "  a usage error, an input that cannot be read or holds no page\n");
 }
 
 // The buffers of one run. A page's room is in the image; the megabytes that
@@ -66,7 +73,10 @@ void print_help() {
 // machinery is linked in: it would cost every run at start-up.
 std::uint8_t g_page[tolvik::kPageSize];
 tolvik::cli::InputBuffers g_buffers{g_page};
-char g_report[tolvik::kJsonCapacity];
+char g_report_room[tolvik::kJsonCapacity];
+// The byte map of a whole dump needs more room than any report: taken with -m.
+char* g_report = g_report_room;
+std::size_t g_report_size = sizeof g_report_room;
 
 // The shortest input that is not short: one copy of the layout found (a
 // page without signature counts as ONFI-sized with --all), or a whole page.
@@ -86,9 +96,10 @@ struct Message {
 
 tolvik::DecodeResult render(const CommandLine& line, const Parsed& parsed, const tolvik::Findings& findings,
                             tolvik::Output output) {
-  const std::span<char> report(g_report, output == tolvik::Output::Json ? tolvik::kJsonCapacity
-                                         : line.all                     ? tolvik::kDumpReportCapacity
-                                                                        : tolvik::kReportCapacity);
+  const std::span<char> report(g_report, line.map                         ? g_report_size
+                                         : output == tolvik::Output::Json ? tolvik::kJsonCapacity
+                                         : line.all                       ? tolvik::kDumpReportCapacity
+                                                                          : tolvik::kReportCapacity);
   tolvik::RenderOptions options;
   options.level = line.options.level;
   options.output = output;
@@ -107,6 +118,12 @@ int run(const CommandLine& line) {
     std::printf("TVK: %s\n", tolvik::kVersion);
   }
 
+  if (line.map) {
+    if (char* room = static_cast<char*>(std::malloc(tolvik::kMapCapacity)); room != nullptr) {
+      g_report = room;
+      g_report_size = tolvik::kMapCapacity;
+    }
+  }
   const Loaded loaded = load(line, line.file, g_buffers);
   Message messages[3] = {};
   std::size_t message_count = 0;
@@ -179,7 +196,7 @@ int run(const CommandLine& line) {
   // file gets both in one piece; len= counts the report alone.
   std::size_t saved = result.length;
   if (line.check) {
-    const std::span<char> rest(g_report + result.length, sizeof g_report - result.length);
+    const std::span<char> rest(g_report + result.length, g_report_size - result.length);
     saved += tolvik::render_findings(findings, rest).length;
     std::fwrite(g_report + result.length, 1, saved - result.length, stdout);
   }
@@ -220,7 +237,11 @@ int dispatch(int argc, char** argv) {
         print(kUsage);
         return kExitUsage;
       }
-      return line.diff ? tolvik::cli::run_diff(line) : run(line);
+      if (line.diff) {
+        g_output_failed = kExitDiffTrouble;
+        return tolvik::cli::run_diff(line);
+      }
+      return run(line);
     case Action::Help:
       print_help();
       return kExitReport;
@@ -248,7 +269,7 @@ int dispatch(int argc, char** argv) {
       return kExitUsage;
     case Action::DiffArguments:
       print_banner();
-      print("--diff compares two inputs: tolvik -d A B\n");
+      print("--diff compares two inputs, at most one of them standard input: tolvik -d A B\n");
       print(kUsage);
       return kExitUsage;
   }
@@ -267,6 +288,6 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, output, _IOFBF, sizeof output);
   const int status = dispatch(argc, argv);
   // Output that could not be written must not pass for success.
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return kExitNoReport;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return g_output_failed;
   return status;
 }
