@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The bash completion of tolvik: options before the file (none after "--"
-# or after the file), then files, then the level argument, then nothing.
+# or after the file), then files, then the level argument, then nothing;
+# with --diff two files and nothing after them.
 #
 # Use: completion.sh COMPLETION_FILE
 set -euo pipefail
@@ -33,7 +34,8 @@ check() {
 }
 
 check 'tolvik --j' '--json'
-check 'tolvik -' '-a --all -x --hex -j --json -h --help -V --version --'
+check 'tolvik -' '-a --all -x --hex -j --json -m --map -d --diff -h --help -V --version --'
+check 'tolvik --m' '--map'
 check 'tolvik -a --h' '--hex --help'
 check 'tolvik pa' 'page.bin page.hex'
 check 'tolvik -x page.h' 'page.hex'
@@ -45,6 +47,11 @@ check 'tolvik -a page.bin 1' '1 1t'
 check 'tolvik -- -odd.bin ' '0 1 2 t 0t 1t 2t'
 check 'tolvik page.bin 2 ' ''
 check 'tolvik page.bin --' ''
+# --diff takes two files and no level.
+check 'tolvik -d page.bin pa' 'page.bin page.hex'
+check 'tolvik -xd page.bin ' '-odd.bin page.bin page.hex'
+check 'tolvik --diff -j page.bin page.hex ' ''
+check 'tolvik -jd page.bin page.h' 'page.hex'
 
 ((failed == 0)) || exit 1
 complete -p tolvik | grep -q -- '-F _tolvik' || { echo "FAIL: not registered for tolvik" >&2; exit 1; }
