@@ -116,8 +116,9 @@ void print_side_json(const char* name, const Side& side) {
   std::fputs("}", stdout);
 }
 
-// Room for one difference: a flag word's names in A and in B.
-constexpr std::size_t kLineRoom = 4096;
+// Room for one difference: a flag word's names in A and in B (the library
+// builds a line in 2 KiB at most).
+constexpr std::size_t kLineRoom = 2 * 1024 + 1;
 
 int print_text(const Side& a, const Side& b, std::span<const Difference> differences,
                const Comparison& comparison) {
@@ -128,12 +129,18 @@ int print_text(const Side& a, const Side& b, std::span<const Difference> differe
     std::printf("Layouts differ: %s | %s\n", layout_name(a.page->layout), layout_name(b.page->layout));
     return kDifferent;
   }
+  // The lines go out a few kilobytes at a time: a write each would cost
+  // more than making them.
+  char room[4 * kLineRoom];
+  detail::Report lines{room};
   for (const Difference& difference : differences) {
-    char room[kLineRoom];
-    detail::Report line{room};
-    detail::report_difference_text(*a.page, *b.page, difference, line);
-    std::fwrite(room, 1, line.length, stdout);
+    if (lines.length + kLineRoom > sizeof room) {
+      std::fwrite(room, 1, lines.length, stdout);
+      lines = detail::Report{room};
+    }
+    detail::report_difference_text(*a.page, *b.page, difference, lines);
   }
+  std::fwrite(room, 1, lines.length, stdout);
   if (comparison.count == 0) {
     std::fputs("Identical\n", stdout);
     return kIdentical;

@@ -132,7 +132,12 @@ int run(const CommandLine& line) {
   Parsed parsed;
   parsed.page.layout = tolvik::Layout::None;
   parsed.dump.layout = tolvik::Layout::None;
-  tolvik::Findings findings{};
+  // Only the counts need a value before the check (or check_no_page) fills
+  // them: zeroing the 11 KB of findings cost every run a tenth of its work.
+  tolvik::Findings findings;
+  findings.count = 0;
+  findings.failures = 0;
+  findings.warnings = 0;
   if (loaded.readable) parse(line, loaded, parsed);
   const tolvik::Layout layout = line.all ? parsed.dump.layout : parsed.page.layout;
   // An input without a page says what it holds instead, in the check and,

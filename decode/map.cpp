@@ -3,6 +3,8 @@
 // standard's name and the decoded value. The value texts are the ones the
 // comparison of two pages writes too.
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <iterator>
 #include <string_view>
 
@@ -40,164 +42,233 @@ constexpr bool units_in_order() {
 }
 static_assert(units_in_order());
 
-// A flag word, a mode mask or an ID in hex, two digits per byte.
-constexpr Format<std::uint32_t> kHexByWidth[] = {"0x%02X", "0x%04X", "0x%06X", "0x%08X"};
+constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-void report_hex(Report& report, const FieldInfo& info, std::uint32_t value) {
-  report_append(report, 0, kHexByWidth[std::min<std::size_t>(info.size(), 4) - 1], value);
-}
+// One line, built in place from its pieces and handed to the report whole:
+// a map has hundreds of pieces, too many to format one by one. Pieces past
+// its room are cut (no line comes near it: a comparison's line, with two
+// values of a flag word, is the longest).
+struct Line {
+  char text[2048];
+  std::size_t size = 0;
 
-void report_u64(Report& report, std::uint64_t value) {
-  char digits[24];
+  void put(std::string_view piece) {
+    const std::size_t n = std::min(piece.size(), sizeof text - size);
+    std::memcpy(text + size, piece.data(), n);
+    size += n;
+  }
+  // A literal: its length known, copied in one move.
+  template <std::size_t N>
+  void put(const char (&literal)[N]) {
+    if (size + (N - 1) > sizeof text) return;
+    std::memcpy(text + size, literal, N - 1);
+    size += N - 1;
+  }
+  void put(char c) {
+    if (size < sizeof text) text[size++] = c;
+  }
+  // `digits` hex digits (at most 8).
+  void hex(std::uint32_t value, std::size_t digits) {
+    if (size + digits > sizeof text) return;
+    for (std::size_t i = digits; i-- > 0; value >>= 4) text[size + i] = kHexDigits[value & 0xFU];
+    size += digits;
+  }
+  void blanks_to(std::size_t column) {
+    while (size < column && size < sizeof text) text[size++] = ' ';
+  }
+  [[nodiscard]] std::string_view view() const { return {text, size}; }
+};
+
+void put_decimal(Line& line, std::uint64_t value) {
+  char digits[20];
   char* first = digits + sizeof digits;
   do {
     *--first = static_cast<char>('0' + value % 10);
     value /= 10;
   } while (value != 0);
-  report_append(report, 0, "%s",
-                std::string_view(first, static_cast<std::size_t>(digits + sizeof digits - first)));
+  line.put({first, static_cast<std::size_t>(digits + sizeof digits - first)});
+}
+
+// "0x" and `digits` hex digits.
+void put_hex(Line& line, std::uint32_t value, std::size_t digits) {
+  line.put("0x");
+  line.hex(value, digits);
+}
+
+// A flag word, a mode mask or an ID: two digits per byte.
+void put_field_hex(Line& line, const FieldInfo& info, std::uint32_t value) {
+  put_hex(line, value, 2 * std::min<std::size_t>(info.size(), 4));
 }
 
 // " (name; name)" for the set bits the table names at this revision.
-void report_set_bits(Report& report, std::uint64_t value, std::span<const FlagText> bits,
-                     std::uint16_t revision) {
-  bool any = false;
+void put_set_bits(Line& line, std::uint64_t value, std::span<const FlagText> bits, std::uint16_t revision) {
+  std::string_view separator = " (";
   for (const FlagText& flag : bits) {
     if (!flag_set(flag, value, revision)) continue;
-    report_append(report, 0, any ? Format<std::string_view>("; %s") : Format<std::string_view>(" (%s"),
-                  flag_name(flag));
-    any = true;
+    line.put(separator);
+    line.put(flag_name(flag));
+    separator = "; ";
   }
-  if (any) report_append(report, 0, ")");
+  if (separator != " (") line.put(")");
 }
 
 // " (modes 0-5, 7)": the modes of the set bits, runs joined.
-void report_modes(Report& report, std::uint32_t mask, unsigned first_mode) {
-  bool any = false;
+void put_modes(Line& line, std::uint32_t mask, unsigned first_mode) {
+  std::string_view separator = " (modes ";
   for (unsigned bit = 0; bit < 32; ++bit) {
     if ((mask >> bit & 1U) == 0) continue;
     unsigned end = bit;
     while (end < 31 && (mask >> (end + 1) & 1U) != 0) ++end;
-    report_append(report, 0, any ? Format<std::uint32_t>(", %u") : Format<std::uint32_t>(" (modes %u"),
-                  first_mode + bit);
-    if (end != bit) report_append(report, 0, "-%u", first_mode + end);
-    any = true;
+    line.put(separator);
+    put_decimal(line, first_mode + bit);
+    if (end != bit) {
+      line.put("-");
+      put_decimal(line, first_mode + end);
+    }
+    separator = ", ";
     bit = end;
   }
-  if (any) report_append(report, 0, ")");
+  if (separator != " (modes ") line.put(")");
 }
 
-void report_text(Report& report, std::span<const std::uint8_t> bytes) {
+// Quoted, up to the first zero byte, safe on a terminal.
+void put_text(Line& line, std::span<const std::uint8_t> bytes) {
   PageText text{};
-  for (std::size_t i = 0; i < bytes.size() && i < sizeof text.text - 1 && bytes[i] != 0; ++i)
-    text.text[i] = static_cast<char>(bytes[i]);
-  report_append(report, 0, "\"%s\"", terminal_safe(text).text);
+  std::size_t n = 0;
+  for (; n < bytes.size() && n < sizeof text.text - 1 && bytes[n] != 0; ++n)
+    text.text[n] = static_cast<char>(bytes[n]);
+  text = terminal_safe(text);
+  line.put("\"");
+  line.put({text.text, n});
+  line.put("\"");
 }
 
-void report_endurance_value(Report& report, const Field& field) {
+void put_endurance(Line& line, const Field& field) {
   const std::uint32_t mantissa = field.raw & 0xFFU;
   const std::uint32_t exponent = field.raw >> 8 & 0xFFU;
-  if (!field.exact) {
-    report_append(report, 0, "%u x 10^%u cycles", mantissa, exponent);
-    return;
+  if (field.exact) {
+    put_decimal(line, field.value);
+    line.put(" cycles (");
   }
-  report_u64(report, field.value);
-  report_append(report, 0, " cycles (%u x 10^%u)", mantissa, exponent);
+  put_decimal(line, mantissa);
+  line.put(" x 10^");
+  put_decimal(line, exponent);
+  line.put(field.exact ? ")" : " cycles");
 }
 
-}  // namespace
+// Two numbers with their words: "3 row, 2 column".
+void put_pair(Line& line, std::uint32_t a, std::string_view a_word, std::uint32_t b,
+              std::string_view b_word) {
+  put_decimal(line, a);
+  line.put(a_word);
+  put_decimal(line, b);
+  line.put(b_word);
+}
 
-void report_field_value(Report& report, const FieldInfo& info, const Field& field,
-                        std::span<const std::uint8_t> bytes, const ValueContext& context) {
+void put_value(Line& line, const FieldInfo& info, const Field& field, std::span<const std::uint8_t> bytes,
+               const ValueContext& context) {
   switch (info.kind) {
     case FieldKind::Signature:
     case FieldKind::Text:
-      report_text(report, bytes);
+      put_text(line, bytes);
       break;
     case FieldKind::Number: {
       const UnitText& unit = kUnitTexts[static_cast<std::size_t>(info.unit)];
       if (unit.hex) {
-        report_hex(report, info, u32(field));
-      } else if (unit.tenths) {
-        report_append(report, 0, "%u.%u%s", u32(field) / 10, u32(field) % 10, unit.suffix);
-      } else {
-        report_u64(report, field.value);
-        report_append(report, 0, "%s", unit.suffix);
+        put_field_hex(line, info, u32(field));
+        break;
       }
+      put_decimal(line, unit.tenths ? field.value / 10 : field.value);
+      if (unit.tenths) {
+        const char tenth[] = {'.', static_cast<char>('0' + field.value % 10)};
+        line.put({tenth, 2});
+      }
+      line.put(unit.suffix);
       break;
     }
     case FieldKind::Flags:
     case FieldKind::Revision:
-      report_hex(report, info, field.raw);
-      report_set_bits(report, field.value, info.bits, context.revision);
+      put_field_hex(line, info, field.raw);
+      put_set_bits(line, field.value, info.bits, context.revision);
       break;
     case FieldKind::Modes:
-      report_hex(report, info, field.raw);
-      report_modes(report, field.raw, info.first_mode);
+      put_field_hex(line, info, field.raw);
+      put_modes(line, field.raw, info.first_mode);
       break;
     case FieldKind::AddressCycles:
-      report_append(report, 0, "%u row, %u column", field.raw & 0x0FU, field.raw >> 4);
+      put_pair(line, field.raw & 0x0FU, " row, ", field.raw >> 4, " column");
       break;
     case FieldKind::WarmupCycles:
-      report_append(report, 0, "%u data output, %u data input", field.raw & 0x0FU, field.raw >> 4);
+      put_pair(line, field.raw & 0x0FU, " data output, ", field.raw >> 4, " data input");
       break;
     case FieldKind::PlaneBits:
-      report_append(report, 0, "%u (%u %s)", u32(field), 1U << field.value,
-                    field.value == 0 ? "plane" : "planes");
+      put_pair(line, u32(field), " (", 1U << field.value, field.value == 0 ? " plane)" : " planes)");
       break;
     case FieldKind::CellBits: {
+      put_decimal(line, field.value);
       const std::string_view type = cell_type(field.value);
-      if (type.empty()) {
-        report_append(report, 0, "%u", u32(field));
-      } else {
-        report_append(report, 0, "%u (%s)", u32(field), type);
-      }
+      if (type.empty()) break;
+      line.put(" (");
+      line.put(type);
+      line.put(")");
       break;
     }
     case FieldKind::Date:
       if (field.raw == 0) {
-        report_append(report, 0, "none");
+        line.put("none");
       } else {
-        report_append(report, 0, "year %u, week %u", field.raw & 0xFFU, field.raw >> 8);
+        line.put("year ");
+        put_pair(line, field.raw & 0xFFU, ", week ", field.raw >> 8, "");
       }
       break;
     case FieldKind::Endurance:
-      report_endurance_value(report, field);
+      put_endurance(line, field);
       break;
     case FieldKind::EccBits:
-      if (field.value == 255) {
-        report_append(report, 0, "255 (in the extended parameter page)");
-      } else {
-        report_append(report, 0, "%u bits", u32(field));
-      }
+      put_decimal(line, field.value);
+      line.put(field.value == 255 ? " (in the extended parameter page)" : " bits");
       break;
     case FieldKind::CodewordSize:
-      report_append(report, 0, "%u", field.raw);
+      put_decimal(line, field.raw);
       if (field.raw >= 1 && field.raw <= 63) {
-        report_append(report, 0, " (");
-        report_u64(report, std::uint64_t{1} << field.raw);
-        report_append(report, 0, " bytes)");
+        line.put(" (");
+        put_decimal(line, std::uint64_t{1} << field.raw);
+        line.put(" bytes)");
       }
       break;
     case FieldKind::MakerId: {
-      report_append(report, 0, "0x%02X", u32(field));
+      put_hex(line, u32(field), 2);
       const Maker* maker = find_maker(static_cast<std::uint8_t>(field.value));
-      if (maker != nullptr) report_append(report, 0, " (%s)", maker->name);
+      if (maker == nullptr) break;
+      line.put(" (");
+      line.put(maker->name);
+      line.put(")");
       break;
     }
     case FieldKind::Crc:
-      report_append(report, 0, "0x%04X", field.raw);
+      put_hex(line, field.raw, 4);
       if (context.crc == nullptr) break;
       if (context.crc->ok) {
-        report_append(report, 0, " - Ok");
+        line.put(" - Ok");
       } else {
-        report_append(report, 0, " - Wrong (computed 0x%04X)", std::uint32_t{context.crc->computed});
+        line.put(" - Wrong (computed ");
+        put_hex(line, context.crc->computed, 4);
+        line.put(")");
       }
       break;
     case FieldKind::Reserved:
     case FieldKind::Vendor:
       break;
   }
+}
+
+}  // namespace
+
+void report_field_value(Report& report, const FieldInfo& info, const Field& field,
+                        std::span<const std::uint8_t> bytes, const ValueContext& context) {
+  Line line;
+  put_value(line, info, field, bytes, context);
+  report_put(report, line.view());
 }
 
 namespace {
@@ -245,62 +316,93 @@ struct MapContext {
   }
 };
 
-constexpr Format<std::uint32_t> kSingleOffset[] = {"0x%03X", "0x%04X", "0x%05X"};
-constexpr Format<std::uint32_t, std::uint32_t> kRangeOffsets[] = {"0x%03X-0x%03X", "0x%04X-0x%04X",
-                                                                  "0x%05X-0x%05X"};
-constexpr Format<std::string_view> kRangeColumn[] = {"%-11s  ", "%-13s  ", "%-15s  "};
+// Each byte's two hex digits and a blank, so that a byte is one copy.
+constexpr std::array<std::array<char, 4>, 256> kHexBytes = [] {
+  std::array<std::array<char, 4>, 256> table{};
+  for (std::size_t b = 0; b < 256; ++b) table[b] = {kHexDigits[b >> 4], kHexDigits[b & 0xFU], ' ', ' '};
+  return table;
+}();
 
-// Up to 16 bytes from `first` in hex, one blank between them.
-std::string_view hex_bytes(const MapContext& map, std::size_t first, std::size_t count, char (&text)[48]) {
-  constexpr char kHex[] = "0123456789ABCDEF";
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < count && i < kBytesPerLine; ++i) {
-    const std::uint8_t b = map.byte(first + i);
-    if (i != 0) text[n++] = ' ';
-    text[n++] = kHex[b >> 4];
-    text[n++] = kHex[b & 0xFU];
-  }
-  return {text, n};
-}
-
-// "0x050-0x053" or "0x064", padded to the range column of its map.
-void report_range(Report& report, unsigned digits, std::uint32_t first, std::uint32_t last) {
-  char range[24];
-  Report range_text{range};
-  const std::size_t column = digits - 3;
-  if (first == last) {
-    report_append(range_text, 0, kSingleOffset[column], first);
+// Up to 16 bytes from `first` in hex, one blank between them, written
+// from out[0] on (a blank after the last too); the bytes of a page are read
+// straight from it.
+std::size_t write_bytes(char* out, const MapContext& map, std::size_t first, std::size_t count) {
+  count = std::min(count, kBytesPerLine);
+  if (map.extended == nullptr && first + count <= map.page.size()) {
+    const std::uint8_t* bytes = map.page.data() + first;
+    for (std::size_t i = 0; i < count; ++i) std::memcpy(out + 3 * i, kHexBytes[bytes[i]].data(), 4);
   } else {
-    report_append(range_text, 0, kRangeOffsets[column], first, last);
+    for (std::size_t i = 0; i < count; ++i)
+      std::memcpy(out + 3 * i, kHexBytes[map.byte(first + i)].data(), 4);
   }
-  report_append(report, 0, kRangeColumn[column], std::string_view(range, range_text.length));
+  return count == 0 ? 0 : 3 * count - 1;
 }
 
-// The range and the first line of bytes; `shown` bytes from first, 16 a line.
-void line_head(Report& report, const MapContext& map, std::uint32_t first, std::uint32_t last,
-               std::size_t shown) {
-  report_range(report, map.digits, first, last);
-  char hex[48];
-  report_append(report, 0, "%-11s  ", hex_bytes(map, first, shown, hex));
+// `digits` hex digits of value, written from out[0] on.
+void write_hex(char* out, std::uint32_t value, std::size_t digits) {
+  for (std::size_t i = digits; i-- > 0; value >>= 4) out[i] = kHexDigits[value & 0xFU];
 }
 
-// The blanks under the range column, for the lines that go on.
-std::string_view indent(const MapContext& map) {
-  constexpr std::string_view kBlanks = "                 ";
-  return slice(kBlanks, 0, 2 * (map.digits + 2) + 3);
+// The range column's width: "0x000-0x003", then two blanks.
+constexpr std::size_t range_column(std::size_t digits) { return 2 * (digits + 2) + 1 + 2; }
+// The bytes column's: four bytes, then two blanks; longer runs push on.
+constexpr std::size_t kBytesColumn = 11 + 2;
+// Blanks under both columns of the widest offsets, copied in one piece.
+constexpr char kBlanks[32] = "                               ";
+static_assert(range_column(5) + kBytesColumn <= sizeof kBlanks);
+
+// "0x050-0x053" or "0x064" from out[0] on, in a column already blank.
+void write_range(char* out, std::size_t digits, std::uint32_t first, std::uint32_t last) {
+  out[0] = '0';
+  out[1] = 'x';
+  write_hex(out + 2, first, digits);
+  if (first == last) return;
+  out[2 + digits] = '-';
+  out[3 + digits] = '0';
+  out[4 + digits] = 'x';
+  write_hex(out + 5 + digits, last, digits);
+}
+
+// The range and the first line of bytes (`shown` from first), each padded to
+// its column. The line is empty before.
+void put_head(Line& line, const MapContext& map, std::uint32_t first, std::uint32_t last, std::size_t shown) {
+  std::memcpy(line.text, kBlanks, sizeof kBlanks);
+  write_range(line.text, map.digits, first, last);
+  const std::size_t column = range_column(map.digits);
+  const std::size_t width = write_bytes(line.text + column, map, first, shown);
+  // Two blanks after the bytes, which may run past their column.
+  line.text[column + width] = ' ';
+  line.text[column + width + 1] = ' ';
+  line.size = std::max(column + width + 2, column + kBytesColumn);
+}
+
+void put_range(Line& line, std::size_t digits, std::uint32_t first, std::uint32_t last) {
+  std::memcpy(line.text, kBlanks, sizeof kBlanks);
+  write_range(line.text, digits, first, last);
+  line.size = range_column(digits);
 }
 
 // The bytes past the first line, 16 a line under the first; then how many
 // were not shown.
-void line_tail(Report& report, const MapContext& map, std::uint32_t first, std::uint32_t last,
-               std::size_t shown) {
+void put_tail(Report& report, const MapContext& map, std::uint32_t first, std::uint32_t last,
+              std::size_t shown) {
   for (std::size_t at = kBytesPerLine; at < shown; at += kBytesPerLine) {
-    char hex[48];
-    report_append(report, 0, "%s%s\n", indent(map), hex_bytes(map, first + at, shown - at, hex));
+    Line line;
+    std::memcpy(line.text, kBlanks, sizeof kBlanks);
+    const std::size_t column = range_column(map.digits);
+    line.size = column + write_bytes(line.text + column, map, first + at, shown - at);
+    line.put('\n');
+    report_put(report, line.view());
   }
   const std::size_t size = std::size_t{last} - first + 1;
-  if (shown < size)
-    report_append(report, 0, "%s... %u more bytes\n", indent(map), static_cast<std::uint32_t>(size - shown));
+  if (shown < size) {
+    Line line;
+    line.blanks_to(range_column(map.digits));
+    line.put("... ");
+    put_decimal(line, size - shown);
+    line.put(" more bytes\n");
+    report_put(report, line.view());
+  }
 }
 
 // A field's bytes as one span: the page's own, or a copy of the extended
@@ -332,32 +434,41 @@ void field_line(Report& report, const MapContext& map, const FieldRef& ref) {
   const Field& field = *ref.field;
   const std::uint32_t first = ref.base + info.first;
   const std::uint32_t last = ref.base + info.last;
-  line_head(report, map, first, last, info.size());
+  Line line;
+  put_head(line, map, first, last, info.size());
   if (is_raw(info.kind)) {
-    report_append(report, 0, "%s", raw_name(info.name).view());
-    if (info.kind == FieldKind::Reserved && field.value != 0) report_append(report, 0, " (not 0)");
+    line.put(raw_name(info.name).view());
+    if (info.kind == FieldKind::Reserved && field.value != 0) line.put(" (not 0)");
   } else {
-    report_append(report, 0, "%s: ", info.name);
-    report_field_value(report, info, field, field_bytes(map, first, info.size()).bytes(), map.values);
+    line.put(info.name);
+    line.put(": ");
+    put_value(line, info, field, field_bytes(map, first, info.size()).bytes(), map.values);
   }
   if (!field.defined) {
+    line.put(" (not defined at ");
     if (map.revision_name.empty()) {
-      report_append(report, 0, " (not defined at revision 0x%04X)", std::uint32_t{map.values.revision});
+      line.put("revision ");
+      put_hex(line, map.values.revision, 4);
     } else {
-      report_append(report, 0, " (not defined at %s)", map.revision_name);
+      line.put(map.revision_name);
     }
+    line.put(')');
   }
-  report_append(report, 0, "\n");
-  line_tail(report, map, first, last, info.size());
+  line.put('\n');
+  report_put(report, line.view());
+  put_tail(report, map, first, last, info.size());
 }
 
 // A raw range of the extended page.
 void raw_line(Report& report, const MapContext& map, const ExtendedItem& item) {
   const std::size_t shown = std::min<std::size_t>(std::size_t{item.last} - item.first + 1, kExtendedRawShown);
-  line_head(report, map, item.first, item.last, shown);
-  report_append(report, 0, "%s%s\n", kExtendedRawNames[static_cast<std::size_t>(item.kind)],
-                item.zero ? "" : " (not 0)");
-  line_tail(report, map, item.first, item.last, shown);
+  Line line;
+  put_head(line, map, item.first, item.last, shown);
+  line.put(kExtendedRawNames[static_cast<std::size_t>(item.kind)]);
+  if (!item.zero) line.put(" (not 0)");
+  line.put('\n');
+  report_put(report, line.view());
+  put_tail(report, map, item.first, item.last, shown);
 }
 
 // The highest revision the page claims, by the names its revision field
@@ -470,16 +581,16 @@ std::string_view vendor_layout_name(const PageModel& page) {
                                                                     : "not documented";
 }
 
-// Bytes [first, last] of both pages hold the differing ones: the first 8
-// of those, from the first that differs to the last.
+// From the first byte that differs to the last: the first 8 of them.
 constexpr std::size_t kDifferingShown = 8;
 
-void report_differing(Report& report, std::span<const std::uint8_t> bytes, std::size_t from, std::size_t to) {
+void put_differing(Line& line, std::span<const std::uint8_t> bytes, std::size_t from, std::size_t to) {
   const std::size_t end = std::min(to, from + kDifferingShown - 1);
-  for (std::size_t at = from; at <= end; ++at)
-    report_append(report, 0, at == from ? Format<std::uint32_t>("%02X") : Format<std::uint32_t>(" %02X"),
-                  std::uint32_t{bytes[at]});
-  if (to > end) report_append(report, 0, " ...");
+  for (std::size_t at = from; at <= end; ++at) {
+    if (at != from) line.put(' ');
+    line.put({kHexBytes[bytes[at]].data(), 2});
+  }
+  if (to > end) line.put(" ...");
 }
 
 }  // namespace
@@ -490,25 +601,28 @@ void report_difference_text(const PageModel& a, const PageModel& b, const Differ
   const std::span<const std::uint8_t> bytes_b = model_bytes(b);
   const std::size_t first = difference.first;
   const std::size_t size = std::size_t{difference.last} - first + 1;
-  report_range(report, 3, difference.first, difference.last);
+  Line line;
+  put_range(line, 3, difference.first, difference.last);
+  const std::size_t name_at = line.size;
   const FieldInfo* info = difference.a.info;
   if (info != nullptr && !is_raw(info->kind)) {
-    char room_a[1024];
-    char room_b[1024];
-    Report value_a{room_a};
-    Report value_b{room_b};
     const PageCrc crc_a = model_crc(a);
     const PageCrc crc_b = model_crc(b);
-    report_field_value(value_a, *info, *difference.a.field, bytes_a.subspan(first, size),
-                       {model_revision(a), &crc_a});
-    report_field_value(value_b, *difference.b.info, *difference.b.field, bytes_b.subspan(first, size),
-                       {model_revision(b), &crc_b});
-    const std::string_view text_a(room_a, value_a.length);
-    const std::string_view text_b(room_b, value_b.length);
-    if (text_a != text_b) {
-      report_append(report, 0, "%s: %s | %s\n", info->name, text_a, text_b);
+    line.put(info->name);
+    line.put(": ");
+    const std::size_t a_at = line.size;
+    put_value(line, *info, *difference.a.field, bytes_a.subspan(first, size), {model_revision(a), &crc_a});
+    const std::string_view value_a = slice(line.view(), a_at);
+    line.put(" | ");
+    const std::size_t b_at = line.size;
+    put_value(line, *difference.b.info, *difference.b.field, bytes_b.subspan(first, size),
+              {model_revision(b), &crc_b});
+    if (value_a != slice(line.view(), b_at)) {
+      line.put('\n');
+      report_put(report, line.view());
       return;
     }
+    line.size = name_at;
   }
   // Raw bytes, or values that read the same (a text past its first zero
   // byte): the bytes that differ.
@@ -517,21 +631,28 @@ void report_difference_text(const PageModel& a, const PageModel& b, const Differ
   std::size_t to = first + size - 1;
   while (to > from && bytes_a[to] == bytes_b[to]) --to;
   if (info == nullptr) {
-    report_append(report, 0, "vendor specific (%s | %s)", vendor_layout_name(a), vendor_layout_name(b));
+    line.put("vendor specific (");
+    line.put(vendor_layout_name(a));
+    line.put(" | ");
+    line.put(vendor_layout_name(b));
+    line.put(')');
   } else {
-    report_append(report, 0, "%s", is_raw(info->kind) ? raw_name(info->name).view() : info->name);
+    line.put(is_raw(info->kind) ? raw_name(info->name).view() : info->name);
   }
-  if (from == to && size != 1) {
-    report_append(report, 0, ", byte 0x%03X", static_cast<std::uint32_t>(from));
-  } else if (from != first || to != first + size - 1) {
-    report_append(report, 0, ", bytes 0x%03X-0x%03X", static_cast<std::uint32_t>(from),
-                  static_cast<std::uint32_t>(to));
+  if (from != first || to != first + size - 1) {
+    line.put(from == to ? ", byte " : ", bytes ");
+    put_hex(line, static_cast<std::uint32_t>(from), 3);
+    if (from != to) {
+      line.put('-');
+      put_hex(line, static_cast<std::uint32_t>(to), 3);
+    }
   }
-  report_append(report, 0, ": ");
-  report_differing(report, bytes_a, from, to);
-  report_append(report, 0, " | ");
-  report_differing(report, bytes_b, from, to);
-  report_append(report, 0, "\n");
+  line.put(": ");
+  put_differing(line, bytes_a, from, to);
+  line.put(" | ");
+  put_differing(line, bytes_b, from, to);
+  line.put('\n');
+  report_put(report, line.view());
 }
 
 void report_difference_json(const PageModel& a, const PageModel& b, const Difference& difference,
