@@ -7,7 +7,7 @@
 #   hex    -x on an xxd listing of a real page
 #   json   -j on the full ONFI page
 #   map    -m on the full ONFI page
-#   diff   -d on the full ONFI page and a real page (every field differs but few)
+#   diff   -d on two real pages of different parts (46 fields differ)
 # and the floor linked static-pie against the floor linked plain -static.
 #  - wall time: RUNS alternating runs of each (default 3000), median to median;
 #  - instructions: one run of each under callgrind, start-up included.
@@ -81,7 +81,7 @@ for mode in page dump hex json map diff; do
     hex) tool=("$build/tolvik" -x "$listing") ;;
     json) tool=("$build/tolvik" -j "$page") ;;
     map) tool=("$build/tolvik" -m "$page") ;;
-    diff) tool=("$build/tolvik" -d "$page" "$root/samples/mt29f32g08abcdbj4.onfi.bin") ;;
+    diff) tool=("$build/tolvik" -d "$root/samples/mt29f32g08abcdbj4.onfi.bin" "$root/samples/mt29f1g08abbda3w.onfi.bin") ;;
   esac
   status=0
   "${tool[@]}" >"$work/out" || status=$?
