@@ -147,8 +147,9 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     return line;
   }
   if (line.diff) {
-    // Two inputs, no level and no save flag.
-    if (argc - i != 2) {
+    // Two inputs, no level and no save flag; standard input can be one of
+    // them only.
+    if (argc - i != 2 || (is_standard_input(argv[i]) && is_standard_input(argv[i + 1]))) {
       line.action = Action::DiffArguments;
       return line;
     }

@@ -31,7 +31,7 @@ enum class Action {
   Unknown,        // an argument before the file that is no option
   SaveWithJson,   // a save flag in the level argument together with --json
   Conflict,       // two options that do not go together (conflict names them)
-  DiffArguments,  // --diff without exactly two inputs after the options
+  DiffArguments,  // --diff without exactly two inputs after the options, or both "-"
 };
 
 struct CommandLine {

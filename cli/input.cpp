@@ -5,6 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 #include "cli/arguments.h"
 
@@ -40,6 +44,52 @@ Input read_input(const char* path, std::span<std::uint8_t> buffer) {
   }
   if (!standard) close(fd);
   return input;
+}
+
+Loaded load(const CommandLine& line, const char* file, InputBuffers& buffers) {
+  Loaded loaded;
+  if (line.all) buffers.bytes = static_cast<std::uint8_t*>(std::malloc(tolvik::kDumpLimit));
+  if (line.hex) buffers.input = static_cast<std::uint8_t*>(std::malloc(tolvik::kHexTextLimit));
+  if (buffers.bytes == nullptr || (line.hex && buffers.input == nullptr)) {
+    std::strcpy(loaded.message, "Open file Error");
+    return loaded;
+  }
+  const std::size_t wanted = line.all ? tolvik::kDumpLimit : tolvik::kPageSize;
+  if (!line.hex) {
+    loaded.input = tolvik::cli::read_input(file, {buffers.bytes, wanted});
+    loaded.bytes = {buffers.bytes, loaded.input.size};
+    loaded.readable = loaded.input.opened;
+    if (!loaded.input.opened) std::strcpy(loaded.message, "Open file Error");
+    return loaded;
+  }
+  loaded.input = tolvik::cli::read_input(file, {buffers.input, tolvik::kHexTextLimit});
+  if (!loaded.input.opened) {
+    std::strcpy(loaded.message, "Open file Error");
+    return loaded;
+  }
+  const std::string_view text(reinterpret_cast<const char*>(buffers.input), loaded.input.size);
+  const tolvik::HexResult hex = tolvik::read_hex_listing(text, {buffers.bytes, wanted});
+  if (hex.error_line != 0) {
+    std::snprintf(loaded.message, sizeof loaded.message, "Hex text Error: line %zu", hex.error_line);
+  } else if (hex.size == 0) {
+    std::strcpy(loaded.message, "Hex text Error: no bytes");
+  } else {
+    loaded.readable = true;
+    loaded.bytes = {buffers.bytes, hex.size < wanted ? hex.size : wanted};
+  }
+  return loaded;
+}
+
+void parse(const CommandLine& line, const Loaded& loaded, Parsed& parsed) {
+  if (line.all) {
+    tolvik::parse_dump(loaded.bytes, parsed.dump);
+    return;
+  }
+  // A short input is zero-filled to a page, as a short file always was.
+  tolvik::ParamPage page{};
+  // Nothing read (a file that did not open) has no data pointer to copy from.
+  if (!loaded.bytes.empty()) std::memcpy(page.bytes, loaded.bytes.data(), loaded.bytes.size());
+  tolvik::parse_page(page.bytes, parsed.page);
 }
 
 }  // namespace tolvik::cli

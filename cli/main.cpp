@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "cli/arguments.h"
+#include "cli/console.h"
 #include "cli/diff.h"
 #include "cli/input.h"
 #include "cli/report_file.h"
@@ -22,12 +23,19 @@ namespace {
 
 using tolvik::cli::Action;
 using tolvik::cli::CommandLine;
+using tolvik::cli::Loaded;
+using tolvik::cli::Parsed;
 
 constexpr int kExitReport = 0;
 constexpr int kExitNoReport = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitUnverified = 3;
 constexpr int kExitCheckFailed = 4;
+// --diff: trouble, as cmp has it (0 and 1 say identical and different).
+constexpr int kExitDiffTrouble = 2;
+
+// The status of a run whose output could not be written.
+int g_output_failed = kExitNoReport;
 
 constexpr const char* kUsage =
     "Use:\ntolvik file.bin [level[t]]\n\tlevel=0(less)/1/2(more,default)\n\tt - save report to file.bin.txt";
@@ -54,17 +62,10 @@ void print_help() {
       "  2  usage error: no file argument, an unknown option, the save flag with --json,\n"
       "     a --timings=FAMILY:MODE the tool has no table for\n"
       "  3  with --all: a report was written, but neither a copy of the page nor their majority\n"
-      "     passes its CRC, or no valid copy of the announced extended page was found\n");
+      "     passes its CRC, or no valid copy of the announced extended page was found\n"
+      "With --diff, as cmp: 0 the pages are identical, 1 they differ (in layout too), 2 trouble:\n"
+      "  a usage error, an input that cannot be read or holds no page\n");
 }
-
-// Everything the input gives: the bytes the mode decodes and the messages
-// that go before the report.
-struct Loaded {
-  tolvik::cli::Input input;
-  std::span<const std::uint8_t> bytes;
-  char message[48] = "";  // "Open file Error", "Hex text Error: line 3", ... or empty
-  bool readable = false;  // there are bytes to decode (else: an empty report)
-};
 
 // The buffers of one run. A page's room is in the image; the megabytes that
 // only a dump (-a) or a listing (-x) needs are taken when asked for: even
@@ -72,43 +73,11 @@ struct Loaded {
 // C++ allocation or string anywhere in the command, so that no exception
 // machinery is linked in: it would cost every run at start-up.
 std::uint8_t g_page[tolvik::kPageSize];
-std::uint8_t* g_input = nullptr;
-std::uint8_t* g_bytes = g_page;
-char g_report[tolvik::kJsonCapacity];
-
-Loaded load(const CommandLine& line) {
-  Loaded loaded;
-  if (line.all) g_bytes = static_cast<std::uint8_t*>(std::malloc(tolvik::kDumpLimit));
-  if (line.hex) g_input = static_cast<std::uint8_t*>(std::malloc(tolvik::kHexTextLimit));
-  if (g_bytes == nullptr || (line.hex && g_input == nullptr)) {
-    std::strcpy(loaded.message, "Open file Error");
-    return loaded;
-  }
-  const std::size_t wanted = line.all ? tolvik::kDumpLimit : tolvik::kPageSize;
-  if (!line.hex) {
-    loaded.input = tolvik::cli::read_input(line.file, {g_bytes, wanted});
-    loaded.bytes = {g_bytes, loaded.input.size};
-    loaded.readable = loaded.input.opened;
-    if (!loaded.input.opened) std::strcpy(loaded.message, "Open file Error");
-    return loaded;
-  }
-  loaded.input = tolvik::cli::read_input(line.file, {g_input, tolvik::kHexTextLimit});
-  if (!loaded.input.opened) {
-    std::strcpy(loaded.message, "Open file Error");
-    return loaded;
-  }
-  const std::string_view text(reinterpret_cast<const char*>(g_input), loaded.input.size);
-  const tolvik::HexResult hex = tolvik::read_hex_listing(text, {g_bytes, wanted});
-  if (hex.error_line != 0) {
-    std::snprintf(loaded.message, sizeof loaded.message, "Hex text Error: line %zu", hex.error_line);
-  } else if (hex.size == 0) {
-    std::strcpy(loaded.message, "Hex text Error: no bytes");
-  } else {
-    loaded.readable = true;
-    loaded.bytes = {g_bytes, hex.size < wanted ? hex.size : wanted};
-  }
-  return loaded;
-}
+tolvik::cli::InputBuffers g_buffers{g_page};
+char g_report_room[tolvik::kJsonCapacity];
+// The byte map of a whole dump needs more room than any report: taken with -m.
+char* g_report = g_report_room;
+std::size_t g_report_size = sizeof g_report_room;
 
 // The shortest input that is not short: one copy of the layout found (a
 // page without signature counts as ONFI-sized with --all), or a whole page.
@@ -126,29 +95,12 @@ struct Message {
   const char* severity;  // "info", "warning" or "error"
 };
 
-// The parsed input: a page, or a whole dump and the page it decodes.
-struct Parsed {
-  tolvik::PageModel page;
-  tolvik::Dump dump;
-};
-
-void parse(const CommandLine& line, const Loaded& loaded, Parsed& parsed) {
-  if (line.all) {
-    tolvik::parse_dump(loaded.bytes, parsed.dump);
-    return;
-  }
-  // A short input is zero-filled to a page, as a short file always was.
-  tolvik::ParamPage page{};
-  // Nothing read (a file that did not open) has no data pointer to copy from.
-  if (!loaded.bytes.empty()) std::memcpy(page.bytes, loaded.bytes.data(), loaded.bytes.size());
-  tolvik::parse_page(page.bytes, parsed.page);
-}
-
 tolvik::DecodeResult render(const CommandLine& line, const Parsed& parsed, const tolvik::Findings& findings,
                             tolvik::Output output) {
-  const std::span<char> report(g_report, output == tolvik::Output::Json ? tolvik::kJsonCapacity
-                                         : line.all || line.timings     ? tolvik::kDumpReportCapacity
-                                                                        : tolvik::kReportCapacity);
+  const std::span<char> report(g_report, line.map                         ? g_report_size
+                                         : output == tolvik::Output::Json ? tolvik::kJsonCapacity
+                                         : line.all || line.timings       ? tolvik::kDumpReportCapacity
+                                                                          : tolvik::kReportCapacity);
   tolvik::RenderOptions options;
   options.level = line.options.level;
   options.output = output;
@@ -160,20 +112,6 @@ tolvik::DecodeResult render(const CommandLine& line, const Parsed& parsed, const
                   : tolvik::render_page(parsed.page, report, options);
 }
 
-// A JSON string of any text, as the document writes every string, in
-// pieces: a file name may be of any length.
-void print_json_string(std::string_view text) {
-  constexpr std::size_t kPiece = 512;
-  char escaped[kPiece * 6 + 1];
-  print("\"");
-  for (std::size_t at = 0; at < text.size(); at += kPiece) {
-    tolvik::detail::Report report{escaped};
-    tolvik::detail::report_json_chars(report, tolvik::detail::slice(text, at, kPiece));
-    std::fwrite(escaped, 1, report.length, stdout);
-  }
-  print("\"");
-}
-
 int run(const CommandLine& line) {
   const tolvik::Output output = line.json ? tolvik::Output::Json : tolvik::Output::Text;
   if (!line.json) {
@@ -181,7 +119,13 @@ int run(const CommandLine& line) {
     std::printf("TVK: %s\n", tolvik::kVersion);
   }
 
-  const Loaded loaded = load(line);
+  if (line.map) {
+    if (char* room = static_cast<char*>(std::malloc(tolvik::kMapCapacity)); room != nullptr) {
+      g_report = room;
+      g_report_size = tolvik::kMapCapacity;
+    }
+  }
+  const Loaded loaded = load(line, line.file, g_buffers);
   Message messages[3] = {};
   std::size_t message_count = 0;
   if (loaded.message[0] != '\0') messages[message_count++] = {loaded.message, "error"};
@@ -189,8 +133,8 @@ int run(const CommandLine& line) {
   Parsed parsed;
   parsed.page.layout = tolvik::Layout::None;
   parsed.dump.layout = tolvik::Layout::None;
-  // Only the counts need clearing: zeroing the 12 KB of findings cost every
-  // run a tenth of its instructions.
+  // Only the counts need a value before the check (or check_no_page) fills
+  // them: zeroing the 11 KB of findings cost every run a tenth of its work.
   tolvik::Findings findings;
   findings.count = 0;
   findings.failures = 0;
@@ -235,12 +179,12 @@ int run(const CommandLine& line) {
     std::snprintf(head, sizeof head, "{\"format_version\":%u,\"version\":\"%s\"", tolvik::kJsonFormatVersion,
                   tolvik::kVersion);
     std::printf("%s,\"file\":", head);
-    print_json_string(line.file);
+    tolvik::cli::print_json_string(line.file);
     print(",\"messages\":[");
     for (std::size_t i = 0; i < message_count; ++i) {
       if (i != 0) print(",");
       print("{\"text\":");
-      print_json_string(messages[i].text);
+      tolvik::cli::print_json_string(messages[i].text);
       std::printf(",\"severity\":\"%s\"}", messages[i].severity);
     }
     print("]");
@@ -258,7 +202,7 @@ int run(const CommandLine& line) {
   // file gets both in one piece; len= counts the report alone.
   std::size_t saved = result.length;
   if (line.check) {
-    const std::span<char> rest(g_report + result.length, sizeof g_report - result.length);
+    const std::span<char> rest(g_report + result.length, g_report_size - result.length);
     saved += tolvik::render_findings(findings, rest).length;
     std::fwrite(g_report + result.length, 1, saved - result.length, stdout);
   }
@@ -311,7 +255,11 @@ int dispatch(int argc, char** argv) {
         print(kUsage);
         return kExitUsage;
       }
-      return line.diff ? tolvik::cli::run_diff(line) : run(line);
+      if (line.diff) {
+        g_output_failed = kExitDiffTrouble;
+        return tolvik::cli::run_diff(line);
+      }
+      return run(line);
     case Action::Help:
       print_help();
       return kExitReport;
@@ -339,7 +287,7 @@ int dispatch(int argc, char** argv) {
       return kExitUsage;
     case Action::DiffArguments:
       print_banner();
-      print("--diff compares two inputs: tolvik -d A B\n");
+      print("--diff compares two inputs, at most one of them standard input: tolvik -d A B\n");
       print(kUsage);
       return kExitUsage;
   }
@@ -358,6 +306,6 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, output, _IOFBF, sizeof output);
   const int status = dispatch(argc, argv);
   // Output that could not be written must not pass for success.
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return kExitNoReport;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return g_output_failed;
   return status;
 }

@@ -255,8 +255,71 @@ void device_size(std::uint64_t data, std::uint64_t spare, std::uint64_t pages, s
   model.raw_bytes_exact = exact_product(raw_factors, model.raw_bytes);
 }
 
+// Whether bytes [from, to) of the extended page used are all zero.
+bool all_zero(const ExtendedPage& epp, std::size_t from, std::size_t to) {
+  for (std::size_t at = from; at < to; ++at) {
+    if (epp.byte(at) != 0) return false;
+  }
+  return true;
+}
+
+// Bytes [from, to) as one raw item, when there are any.
+void add_raw(const ExtendedPage& epp, ExtendedItem::Kind kind, std::uint8_t section, std::size_t from,
+             std::size_t to, ExtendedFieldList& list) {
+  if (from >= to) return;
+  list.items[list.count++] = {kind,
+                              section,
+                              0,
+                              static_cast<std::uint32_t>(from),
+                              static_cast<std::uint32_t>(to - 1),
+                              all_zero(epp, from, to),
+                              {}};
+}
+
+void add_field(const FieldInfo& info, const Field& field, std::uint8_t section, std::uint32_t block,
+               std::uint32_t base, ExtendedFieldList& list) {
+  list.items[list.count++] = {ExtendedItem::Kind::Field, section,          block,
+                              base + info.first,         base + info.last, false,
+                              {&info, &field, base}};
+}
+
 }  // namespace
 }  // namespace detail
+
+ExtendedFieldList list_fields(const ExtendedPage& epp) noexcept {
+  using detail::add_field;
+  using detail::add_raw;
+  using Kind = ExtendedItem::Kind;
+  ExtendedFieldList list;
+  list.count = 0;
+  if (epp.state != ExtendedPage::State::Read) return list;
+  for (std::size_t k = 0; k < epp::kHeaderFieldCount; ++k)
+    add_field(epp::kHeaderFields[k], epp.header[k], ExtendedItem::kNoSection, 0, 0, list);
+  std::size_t end = epp::kSectionData;
+  for (std::uint8_t s = 0; s < epp.section_count; ++s) {
+    const EppSection& section = epp.sections[s];
+    // A section that runs past the end is read up to the end only.
+    const std::size_t to = std::min<std::size_t>(std::size_t{section.offset} + section.length, epp.length);
+    std::size_t at = section.offset;
+    if (section.type == epp::kSectionEcc && !section.past_end) {
+      for (std::uint32_t b = section.first_block; b < section.first_block + section.block_count; ++b) {
+        const EppEccBlock& block = epp.blocks[b];
+        add_raw(epp, Kind::EccBlocks, s, at, block.offset, list);
+        for (std::size_t f = 0; f < epp::kEccFieldCount; ++f)
+          add_field(epp::kEccFields[f], block.fields[f], s, b, block.offset, list);
+        at = std::size_t{block.offset} + epp::kEccBlockSize;
+      }
+      const std::size_t blocks_end =
+          section.offset + section.length / epp::kEccBlockSize * epp::kEccBlockSize;
+      add_raw(epp, Kind::EccBlocks, s, at, blocks_end, list);
+      at = std::max(at, blocks_end);
+    }
+    add_raw(epp, Kind::SectionData, s, at, to, list);
+    end = to;
+  }
+  add_raw(epp, Kind::PastSections, ExtendedItem::kNoSection, end, epp.length, list);
+  return list;
+}
 
 void parse_dump(std::span<const std::uint8_t> dump, Dump& model) noexcept {
   using namespace detail;
@@ -333,7 +396,7 @@ FieldList extended_fields(const ExtendedPage& extended, std::span<const FieldInf
 
 }  // namespace
 
-FieldList list_fields(const ExtendedPage& extended) noexcept {
+FieldList list_header_fields(const ExtendedPage& extended) noexcept {
   return extended_fields(extended, epp::kHeaderFields, extended.header, 0);
 }
 

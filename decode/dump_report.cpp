@@ -71,30 +71,13 @@ void report_ecc_block(Report& report, const EppEccBlock& block) {
 }
 
 void report_extended_page(Report& report, const ExtendedPage& epp) {
-  switch (epp.state) {
-    case ExtendedPage::State::NotAnnounced:
-      return;
-    case ExtendedPage::State::TooShort:
-      report_append(report, 0, "Ext page  : %u bytes at %u, too short\n", epp.length, epp.offset);
-      return;
-    case ExtendedPage::State::NotInInput:
-      report_append(report, 0, "Ext page  : %u bytes at %u, not in the input\n", epp.length, epp.offset);
-      return;
-    case ExtendedPage::State::Read:
-      break;
-  }
-  report_append(report, 0, "Ext page  : %u bytes at %u\n", epp.length, epp.offset);
+  report_extended_place(epp, report);
+  if (epp.state != ExtendedPage::State::Read) return;
   for (std::uint32_t k = 0; k < epp.copy_count; ++k) report_epp_copy(report, k + 1, epp.copies[k]);
-  report_choice(report, epp.used, epp.copy_count, kEppChoiceTexts);
+  report_extended_choice(epp, report);
   for (std::uint32_t s = 0; s < epp.section_count; ++s) {
     const EppSection& section = epp.sections[s];
-    if (section.past_end) {
-      report_append(report, 0, "Section %u : type %u, %u bytes, past the end\n", std::uint32_t{section.index},
-                    std::uint32_t{section.type}, section.length);
-    } else {
-      report_append(report, 0, "Section %u : type %u, %u bytes\n", std::uint32_t{section.index},
-                    std::uint32_t{section.type}, section.length);
-    }
+    report_section_line(section, report);
     for (std::uint32_t b = 0; b < section.block_count; ++b)
       report_ecc_block(report, epp.blocks[section.first_block + b]);
     if (section.blocks_not_kept != 0) {
@@ -132,6 +115,40 @@ void report_size_line(Report& report, Format<std::string_view> format, std::uint
 
 }  // namespace
 
+void report_page_choice(const Dump& dump, Report& report) {
+  report_choice(report, dump.decoded, dump.copy_count, kPageChoiceTexts);
+}
+
+void report_extended_place(const ExtendedPage& epp, Report& report) {
+  switch (epp.state) {
+    case ExtendedPage::State::NotAnnounced:
+      return;
+    case ExtendedPage::State::TooShort:
+      report_append(report, 0, "Ext page  : %u bytes at %u, too short\n", epp.length, epp.offset);
+      return;
+    case ExtendedPage::State::NotInInput:
+      report_append(report, 0, "Ext page  : %u bytes at %u, not in the input\n", epp.length, epp.offset);
+      return;
+    case ExtendedPage::State::Read:
+      break;
+  }
+  report_append(report, 0, "Ext page  : %u bytes at %u\n", epp.length, epp.offset);
+}
+
+void report_extended_choice(const ExtendedPage& epp, Report& report) {
+  report_choice(report, epp.used, epp.copy_count, kEppChoiceTexts);
+}
+
+void report_section_line(const EppSection& section, Report& report) {
+  if (section.past_end) {
+    report_append(report, 0, "Section %u : type %u, %u bytes, past the end\n", std::uint32_t{section.index},
+                  std::uint32_t{section.type}, section.length);
+  } else {
+    report_append(report, 0, "Section %u : type %u, %u bytes\n", std::uint32_t{section.index},
+                  std::uint32_t{section.type}, section.length);
+  }
+}
+
 void report_dump_text(const Dump& dump, Report& report) {
   if (dump.layout == Layout::None) return;
   for (std::uint32_t k = 0; k < dump.copy_count; ++k) {
@@ -143,7 +160,7 @@ void report_dump_text(const Dump& dump, Report& report) {
                     std::uint32_t{copy.stored}, std::uint32_t{copy.computed});
     }
   }
-  report_choice(report, dump.decoded, dump.copy_count, kPageChoiceTexts);
+  report_page_choice(dump, report);
   report_page_text(dump.page, report);
   report_extended_page(report, dump.extended);
   report_size_line(report, "Data size : %s\n", dump.data_bytes, dump.data_bytes_exact);

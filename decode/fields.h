@@ -35,12 +35,13 @@ struct FieldRow {
   std::string_view name;
   std::string_view key;
   std::span<const FlagText> bits;
+  std::uint8_t first_mode = 0;
 };
 
 constexpr FieldRow field_row(std::uint16_t first, std::uint16_t last, FieldKind kind, Unit unit,
                              std::string_view name, std::string_view key, Revisions revisions = {},
                              std::span<const FlagText> bits = {}, std::uint8_t scale = 1) {
-  return FieldRow{first, last, kind, unit, scale, revisions, name, key, bits};
+  return FieldRow{first, last, kind, unit, scale, revisions, name, key, bits, 0};
 }
 constexpr FieldRow number(std::uint16_t first, std::uint16_t last, Unit unit, std::string_view name,
                           std::string_view key, Revisions revisions = {}) {
@@ -51,8 +52,10 @@ constexpr FieldRow flags(std::uint16_t first, std::uint16_t last, std::string_vi
   return field_row(first, last, FieldKind::Flags, Unit::None, name, key, revisions, bits);
 }
 constexpr FieldRow modes(std::uint16_t first, std::uint16_t last, std::string_view name, std::string_view key,
-                         Revisions revisions = {}) {
-  return field_row(first, last, FieldKind::Modes, Unit::None, name, key, revisions);
+                         Revisions revisions = {}, std::uint8_t first_mode = 0) {
+  FieldRow row = field_row(first, last, FieldKind::Modes, Unit::None, name, key, revisions);
+  row.first_mode = first_mode;
+  return row;
 }
 constexpr FieldRow kind_row(std::uint16_t first, std::uint16_t last, FieldKind kind, std::string_view name,
                             std::string_view key, Revisions revisions = {}) {
@@ -125,6 +128,7 @@ constexpr CompiledFields<Rows, Text> compile_fields(const FieldRow (&rows)[Rows]
     info.name_at = put(row.name);
     info.key_size = static_cast<std::uint8_t>(row.key.size());
     info.key_at = put(row.key);
+    info.first_mode = row.first_mode;
     info.bits_list = 0;
     if (!row.bits.empty()) {
       for (std::size_t b = 0; b < bit_lists.size(); ++b) {

@@ -53,18 +53,6 @@ constexpr bool in_block(FieldKind kind) {
          kind != FieldKind::Reserved;
 }
 
-void json_hex_bytes(Report& report, std::string_view name, std::span<const std::uint8_t> bytes) {
-  constexpr char kHex[] = "0123456789abcdef";
-  char text[2 * 512];
-  std::size_t n = 0;
-  for (const std::uint8_t b : bytes) {
-    if (n + 2 > sizeof text) break;
-    text[n++] = kHex[b >> 4];
-    text[n++] = kHex[b & 0xFU];
-  }
-  report_json_text(report, name, {text, n});
-}
-
 void json_flag_names(Report& report, std::uint64_t value, std::span<const FlagText> bits,
                      std::uint16_t revision) {
   report_array_begin(report, "set");
@@ -98,104 +86,20 @@ void json_codeword(Report& report, std::string_view key, const Field& field) {
   report_object_end(report);
 }
 
-// One field's member.
+// One field's member: its value, and beside the JEDEC manufacturer ID the
+// maker it names.
 void json_field(Report& report, const FieldRef& ref, std::span<const std::uint8_t> bytes,
                 std::uint16_t revision) {
   const FieldInfo& info = *ref.info;
-  const Field& field = *ref.field;
-  switch (info.kind) {
-    case FieldKind::Number:
-      if (info.unit == Unit::TenthPicofarads || info.unit == Unit::Tenths) {
-        // Exactly the stored tenths: one decimal, as printf's %.1f shows them.
-        char text[16];
-        Report figure{text};
-        report_append(figure, 0, "%u.%u", u32(field) / 10, u32(field) % 10);
-        report_json_literal(report, info.key(), {text, figure.length});
-      } else {
-        report_json_number(report, info.key(), field.value);
-      }
-      break;
-    case FieldKind::Modes:
-    case FieldKind::MakerId:
-      report_json_number(report, info.key(), field.value);
-      if (info.kind == FieldKind::MakerId) {
-        const Maker* maker = find_maker(static_cast<std::uint8_t>(field.value));
-        if (maker != nullptr) {
-          report_json_text(report, "jedec_manufacturer", maker->name());
-        } else {
-          report_json_null(report, "jedec_manufacturer");
-        }
-      }
-      break;
-    case FieldKind::Flags:
-    case FieldKind::Revision:
-      report_object_begin(report, info.key());
-      report_json_number(report, "value", field.value);
-      json_flag_names(report, field.value, info.bits(), revision);
-      report_object_end(report);
-      break;
-    case FieldKind::AddressCycles:
-      report_object_begin(report, info.key());
-      report_json_number(report, "row", field.raw & 0x0FU);
-      report_json_number(report, "column", field.raw >> 4);
-      report_object_end(report);
-      break;
-    case FieldKind::WarmupCycles:
-      report_object_begin(report, info.key());
-      report_json_number(report, "data_output", field.raw & 0x0FU);
-      report_json_number(report, "data_input", field.raw >> 4);
-      report_object_end(report);
-      break;
-    case FieldKind::PlaneBits:
-      report_object_begin(report, info.key());
-      report_json_number(report, "bits", field.value);
-      report_json_number(report, "planes", std::uint64_t{1} << field.value);
-      report_object_end(report);
-      break;
-    case FieldKind::CellBits: {
-      report_object_begin(report, info.key());
-      report_json_number(report, "value", field.value);
-      const std::string_view type = cell_type(field.value);
-      if (type.empty()) {
-        report_json_null(report, "cell_type");
-      } else {
-        report_json_text(report, "cell_type", type);
-      }
-      report_object_end(report);
-      break;
-    }
-    case FieldKind::Date:
-      if (field.raw == 0) {
-        report_json_null(report, info.key());
-        break;
-      }
-      report_object_begin(report, info.key());
-      report_json_number(report, "year_of_century", field.raw & 0xFFU);
-      report_json_number(report, "week", field.raw >> 8);
-      report_object_end(report);
-      break;
-    case FieldKind::Endurance:
-      json_endurance(report, info.key(), field);
-      break;
-    case FieldKind::EccBits:
-      report_object_begin(report, info.key());
-      report_json_number(report, "value", field.value);
-      report_json_bool(report, "in_extended_page", field.value == 255);
-      report_object_end(report);
-      break;
-    case FieldKind::CodewordSize:
-      json_codeword(report, info.key(), field);
-      break;
-    case FieldKind::Vendor: {
-      const std::size_t first = std::min<std::size_t>(ref.base + info.first, bytes.size());
-      json_hex_bytes(report, info.key(), bytes.subspan(first, std::min(info.size(), bytes.size() - first)));
-      break;
-    }
-    case FieldKind::Signature:
-    case FieldKind::Text:
-    case FieldKind::Crc:
-    case FieldKind::Reserved:
-      break;
+  const std::size_t first = std::min<std::size_t>(ref.base + info.first, bytes.size());
+  report_field_json(report, info.key(), info, *ref.field,
+                    bytes.subspan(first, std::min(info.size(), bytes.size() - first)), revision);
+  if (info.kind != FieldKind::MakerId) return;
+  const Maker* maker = find_maker(static_cast<std::uint8_t>(ref.field->value));
+  if (maker != nullptr) {
+    report_json_text(report, "jedec_manufacturer", maker->name());
+  } else {
+    report_json_null(report, "jedec_manufacturer");
   }
 }
 
@@ -297,6 +201,110 @@ void json_page(Report& report, const Page& page, std::string_view layout, const 
 }
 
 }  // namespace
+
+void report_json_hex(Report& report, std::string_view name, std::span<const std::uint8_t> bytes) {
+  constexpr char kHex[] = "0123456789abcdef";
+  char text[2 * 512];
+  std::size_t n = 0;
+  for (const std::uint8_t b : bytes) {
+    if (n + 2 > sizeof text) break;
+    text[n++] = kHex[b >> 4];
+    text[n++] = kHex[b & 0xFU];
+  }
+  report_json_text(report, name, {text, n});
+}
+
+void report_field_json(Report& report, std::string_view name, const FieldInfo& info, const Field& field,
+                       std::span<const std::uint8_t> bytes, std::uint16_t revision) {
+  switch (info.kind) {
+    case FieldKind::Number:
+      if (info.unit == Unit::TenthPicofarads || info.unit == Unit::Tenths) {
+        // Exactly the stored tenths: one decimal, as printf's %.1f shows them.
+        char text[16];
+        Report figure{text};
+        report_append(figure, 0, "%u.%u", u32(field) / 10, u32(field) % 10);
+        report_json_literal(report, name, {text, figure.length});
+      } else {
+        report_json_number(report, name, field.value);
+      }
+      break;
+    case FieldKind::Modes:
+    case FieldKind::MakerId:
+    case FieldKind::Crc:
+      report_json_number(report, name, field.value);
+      break;
+    case FieldKind::Flags:
+    case FieldKind::Revision:
+      report_object_begin(report, name);
+      report_json_number(report, "value", field.value);
+      json_flag_names(report, field.value, info.bits(), revision);
+      report_object_end(report);
+      break;
+    case FieldKind::AddressCycles:
+      report_object_begin(report, name);
+      report_json_number(report, "row", field.raw & 0x0FU);
+      report_json_number(report, "column", field.raw >> 4);
+      report_object_end(report);
+      break;
+    case FieldKind::WarmupCycles:
+      report_object_begin(report, name);
+      report_json_number(report, "data_output", field.raw & 0x0FU);
+      report_json_number(report, "data_input", field.raw >> 4);
+      report_object_end(report);
+      break;
+    case FieldKind::PlaneBits:
+      report_object_begin(report, name);
+      report_json_number(report, "bits", field.value);
+      report_json_number(report, "planes", std::uint64_t{1} << field.value);
+      report_object_end(report);
+      break;
+    case FieldKind::CellBits: {
+      report_object_begin(report, name);
+      report_json_number(report, "value", field.value);
+      const std::string_view type = cell_type(field.value);
+      if (type.empty()) {
+        report_json_null(report, "cell_type");
+      } else {
+        report_json_text(report, "cell_type", type);
+      }
+      report_object_end(report);
+      break;
+    }
+    case FieldKind::Date:
+      if (field.raw == 0) {
+        report_json_null(report, name);
+        break;
+      }
+      report_object_begin(report, name);
+      report_json_number(report, "year_of_century", field.raw & 0xFFU);
+      report_json_number(report, "week", field.raw >> 8);
+      report_object_end(report);
+      break;
+    case FieldKind::Endurance:
+      json_endurance(report, name, field);
+      break;
+    case FieldKind::EccBits:
+      report_object_begin(report, name);
+      report_json_number(report, "value", field.value);
+      report_json_bool(report, "in_extended_page", field.value == 255);
+      report_object_end(report);
+      break;
+    case FieldKind::CodewordSize:
+      json_codeword(report, name, field);
+      break;
+    case FieldKind::Signature:
+    case FieldKind::Text: {
+      // Up to the first zero byte, as the text shows it.
+      const auto end = static_cast<std::size_t>(std::find(bytes.begin(), bytes.end(), 0) - bytes.begin());
+      report_json_text(report, name, {reinterpret_cast<const char*>(bytes.data()), end});
+      break;
+    }
+    case FieldKind::Reserved:
+    case FieldKind::Vendor:
+      report_json_hex(report, name, bytes);
+      break;
+  }
+}
 
 void report_page_json(const PageModel& page, Report& report) {
   switch (page.layout) {

@@ -22,7 +22,7 @@ void json_views(const PageModel& page, const Dump* dump, const RenderOptions& op
     }
     report_findings_json(findings, report);
   }
-  if (options.view == View::Map) report_map_json(page, extended, report);
+  if (options.view == View::Map) report_map_json(page, dump, report);
   if (options.view == View::Timings) report_timings_json(page, extended, options.timing_mode, report);
 }
 
@@ -37,7 +37,7 @@ void text_view(const PageModel& page, const Dump* dump, const RenderOptions& opt
       }
       break;
     case View::Map:
-      report_map_text(page, extended, report);
+      report_map_text(page, dump, report);
       break;
     case View::Timings:
       report_timings_text(page, extended, options.timing_mode, report);

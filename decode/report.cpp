@@ -66,6 +66,8 @@ void json_key(Report& report, std::string_view name) {
 
 }  // namespace
 
+void report_put(Report& report, std::string_view text) { put_raw(report, text); }
+
 void report_json_string(Report& report, std::string_view bytes) {
   put_raw(report, "\"");
   report_json_chars(report, bytes);

@@ -47,6 +47,10 @@ void report_append(Report& report, int min_level, Format<Args...> format, Args..
   report_append_args(report, format.text, format.lead, packed);
 }
 
+// Text as it is, bounded like every append, without a format to read: the
+// byte map writes its many small pieces so.
+void report_put(Report& report, std::string_view text);
+
 // JSON structure; nothing in the text report. An empty name opens an array
 // element.
 // The text report passes these by inline, without a call.

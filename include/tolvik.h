@@ -55,6 +55,14 @@ inline constexpr std::size_t kDumpReportCapacity = 16384;
 // ONFI page) is 14,901; twice the room leaves a margin for a longer one.
 inline constexpr std::size_t kJsonCapacity = 32768;
 
+// Room for any byte map (View::Map) of a page or a whole dump, as text or
+// as the JSON document that holds it, its NUL included. The longest known
+// are about 43,400 characters of text and 75,100 of JSON: an ONFI dump of
+// a megabyte whose extended page has eight ECC sections of eight kept
+// blocks each, behind a page of every flag (the tests build it). The room
+// leaves a margin for the check's members and block beside the map.
+inline constexpr std::size_t kMapCapacity = 131072;
+
 // The JSON document's format: 2 since every field of the model is in it.
 inline constexpr unsigned kJsonFormatVersion = 2;
 
@@ -141,6 +149,27 @@ struct RenderOptions {
 [[nodiscard]] DecodeResult render_page(const PageModel& page, std::span<char> out,
                                        const RenderOptions& options);
 [[nodiscard]] DecodeResult render_dump(const Dump& dump, std::span<char> out, const RenderOptions& options);
+
+// Two pages compared field by field, in byte order. A field differs when
+// its bytes do. The stored CRC follows from the other bytes: it is listed
+// only when it is the only difference. Where the vendor blocks of the two
+// pages have different documented layouts, the field lists part; from
+// where they part to where both reach the same byte again is one range,
+// compared byte by byte (no field of either page is named for it).
+struct Difference {
+  std::uint16_t first;  // bytes, inclusive
+  std::uint16_t last;
+  FieldRef a;  // the field in each page; both infos null for a range where the lists part
+  FieldRef b;
+};
+struct Comparison {
+  bool comparable;    // both pages have the same layout; otherwise nothing is compared
+  std::size_t count;  // differences; those beyond the span given are counted, not stored
+};
+// More than any comparison finds: no page has more fields.
+inline constexpr std::size_t kDifferencesMax = kFieldListMax;
+[[nodiscard]] Comparison compare_pages(const PageModel& a, const PageModel& b,
+                                       std::span<Difference> out) noexcept;
 
 // Whether a --timings=FAMILY:MODE text names a table the tool holds.
 [[nodiscard]] bool timing_mode_known(std::string_view family_mode) noexcept;

@@ -107,6 +107,9 @@ struct FieldInfo {
   std::uint8_t name_size;
   std::uint8_t key_size;
   std::uint8_t bits_list;  // 0: none, else 1 + its index in the table's bit lists
+  // Modes: the mode that bit 0 stands for (a field that holds a family's
+  // higher modes starts past 0).
+  std::uint8_t first_mode;
 
   // The standard's name of the field. Both texts are followed by a NUL.
   [[nodiscard]] std::string_view name() const noexcept;
@@ -572,6 +575,42 @@ struct ExtendedPage {
 // One copy of the page: its stored CRC, the one computed, whether they match.
 using CopyCheck = PageCrc;
 
+// The extended page used, in byte order: the fields of its header and of
+// the ECC information blocks kept, and every other byte in raw ranges. Each
+// byte of the extended page lies in exactly one item.
+struct ExtendedItem {
+  enum class Kind : std::uint8_t {
+    Field,        // ref: a header field, or a field of a kept ECC block
+    EccBlocks,    // ECC information blocks not decoded: empty, or beyond the kept ones
+    SectionData,  // a section's bytes that are no ECC information block (any other
+                  // type, the tail of a length that is no multiple of 16, a section
+                  // that runs past the end)
+    PastSections  // after the last section
+  };
+  Kind kind;
+  std::uint8_t section;  // its index in ExtendedPage::sections; kNoSection for the header and the end
+  std::uint32_t block;   // Field within an ECC section: its index in ExtendedPage::blocks
+  std::uint32_t first;   // bytes within the extended page, inclusive
+  std::uint32_t last;
+  bool zero;     // raw ranges: every byte is 0
+  FieldRef ref;  // Field: info, field and base (first = base + info->first)
+
+  static constexpr std::uint8_t kNoSection = 0xFF;
+};
+
+// Header fields, then per section up to 8 kept blocks of 6 fields, a raw
+// range before each and after the last and a short tail, then the end.
+inline constexpr std::size_t kExtendedItemsMax =
+    epp::kHeaderFieldCount + epp::kSectionCount * (epp::kEccBlocksKept * (epp::kEccFieldCount + 1) + 2) + 1;
+struct ExtendedFieldList {
+  ExtendedItem items[kExtendedItemsMax];
+  std::size_t count;
+
+  [[nodiscard]] std::span<const ExtendedItem> list() const { return {items, count}; }
+};
+// Empty unless the extended page was read.
+[[nodiscard]] ExtendedFieldList list_fields(const ExtendedPage& page) noexcept;
+
 // A whole read of the parameter page area: the copies of the page, the one
 // decoded, the extended page it announces and the device's size.
 inline constexpr std::size_t kDumpLimit = 1024 * 1024;
@@ -608,7 +647,7 @@ void parse_extended_page(const OnfiPage& page, std::span<const std::uint8_t> cop
 // page); empty lists for an extended page not read. bytes holds the copy
 // used, and nothing when the majority of three copies was used (whose bytes
 // ExtendedPage::byte() gives).
-[[nodiscard]] FieldList list_fields(const ExtendedPage& extended) noexcept;
+[[nodiscard]] FieldList list_header_fields(const ExtendedPage& extended) noexcept;
 [[nodiscard]] FieldList list_fields(const ExtendedPage& extended, const EppEccBlock& block) noexcept;
 
 // Whether bit n of a flag field is set and named for this revision.

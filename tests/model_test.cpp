@@ -104,7 +104,7 @@ TEST(ModelSamples, DumpAndItsExtendedPage) {
     for (const EppCopy& copy : epp->copy_list()) EXPECT_TRUE(copy.valid() && copy.stored == 0x70BD);
     ASSERT_EQ(epp->section_list().size(), 1U);
     ASSERT_EQ(epp->ecc_blocks(epp->section_list()[0]).size(), 1U);
-    expect_cover(list_fields(*epp), 0, epp::kSectionData);
+    expect_cover(list_header_fields(*epp), 0, epp::kSectionData);
     const FieldList block = list_fields(*epp, epp->ecc_blocks(epp->section_list()[0])[0]);
     expect_cover(block, 32, 48);
     const std::uint64_t expected[] = {24, 10, 100, 5000};

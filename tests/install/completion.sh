@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The bash completion of tolvik: options before the file (none after "--"
-# or after the file), then files, then the level argument, then nothing.
+# or after the file), then files, then the level argument, then nothing;
+# with --diff two files and nothing after them.
 #
 # Use: completion.sh COMPLETION_FILE
 set -euo pipefail
@@ -33,10 +34,11 @@ check() {
 }
 
 check 'tolvik --j' '--json'
-check 'tolvik -' '-a --all -x --hex -j --json -T --timings --timings= -h --help -V --version --'
+check 'tolvik -' '-a --all -x --hex -j --json -m --map -d --diff -T --timings --timings= -h --help -V --version --'
 check 'tolvik --timings=n' '--timings=nv-ddr:0 --timings=nv-ddr:1 --timings=nv-ddr:2 --timings=nv-ddr:3 --timings=nv-ddr:4 --timings=nv-ddr:5'
 check 'tolvik -T --timings=sdr:3 page.b' 'page.bin'
 check 'tolvik --timings=sdr:3 page.bin ' '0 1 2 t 0t 1t 2t'
+check 'tolvik --m' '--map'
 check 'tolvik -a --h' '--hex --help'
 check 'tolvik pa' 'page.bin page.hex'
 check 'tolvik -x page.h' 'page.hex'
@@ -48,6 +50,11 @@ check 'tolvik -a page.bin 1' '1 1t'
 check 'tolvik -- -odd.bin ' '0 1 2 t 0t 1t 2t'
 check 'tolvik page.bin 2 ' ''
 check 'tolvik page.bin --' ''
+# --diff takes two files and no level.
+check 'tolvik -d page.bin pa' 'page.bin page.hex'
+check 'tolvik -xd page.bin ' '-odd.bin page.bin page.hex'
+check 'tolvik --diff -j page.bin page.hex ' ''
+check 'tolvik -jd page.bin page.h' 'page.hex'
 
 # As bash splits the words (at "=" and ":"), with the line it completes.
 split() {
