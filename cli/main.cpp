@@ -75,8 +75,10 @@ char g_report[tolvik::kJsonCapacity];
 
 Loaded load(const CommandLine& line) {
   Loaded loaded;
+  // One byte past the limit tells a text that is longer.
+  const std::size_t text_limit = line.all ? tolvik::kDumpHexTextLimit : tolvik::kHexTextLimit;
   if (line.all) g_bytes = static_cast<std::uint8_t*>(std::malloc(tolvik::kDumpLimit));
-  if (line.hex) g_input = static_cast<std::uint8_t*>(std::malloc(tolvik::kHexTextLimit));
+  if (line.hex) g_input = static_cast<std::uint8_t*>(std::malloc(text_limit + 1));
   if (g_bytes == nullptr || (line.hex && g_input == nullptr)) {
     std::strcpy(loaded.message, "Open file Error");
     return loaded;
@@ -89,9 +91,14 @@ Loaded load(const CommandLine& line) {
     if (!loaded.input.opened) std::strcpy(loaded.message, "Open file Error");
     return loaded;
   }
-  loaded.input = tolvik::cli::read_input(line.file, {g_input, tolvik::kHexTextLimit});
+  loaded.input = tolvik::cli::read_input(line.file, {g_input, text_limit + 1});
   if (!loaded.input.opened) {
     std::strcpy(loaded.message, "Open file Error");
+    return loaded;
+  }
+  if (loaded.input.size > text_limit) {
+    std::snprintf(loaded.message, sizeof loaded.message, "Hex text Error: longer than %u MiB",
+                  static_cast<unsigned>(text_limit >> 20));
     return loaded;
   }
   const std::string_view text(reinterpret_cast<const char*>(g_input), loaded.input.size);
