@@ -186,6 +186,12 @@ void check_json(const tolvik::ParamPage& page, std::string_view text, bool jedec
   if (!page_bytes(parsed["manufacturer"], manufacturer) || !page_bytes(parsed["model"], model)) {
     violated("JSON text field is not a string of bytes", 2);
   }
+  // The text shows control bytes as dots.
+  for (std::string* field : {&manufacturer, &model}) {
+    for (char& c : *field) {
+      if ((c > 0 && c < 0x20) || c == 0x7F) c = '.';
+    }
+  }
   const std::string head =
       std::string(jedec ? "JEDEC     : " : "ONFI      : ") + manufacturer + " " + model + " ";
   if (!text.starts_with(head)) violated("JSON manufacturer or model differs from the text", 2);

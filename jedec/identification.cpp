@@ -59,8 +59,12 @@ const char* revision_name(std::uint32_t revision) {
 }  // namespace
 
 void report_jedec_identification(const ParamPage& page, Report& report, std::uint16_t computed_crc) {
-  const PageText manufacturer = page_text(page, kManufacturer, kManufacturerWidth);
-  const PageText model = page_text(page, kModel, kModelWidth);
+  PageText manufacturer = page_text(page, kManufacturer, kManufacturerWidth);
+  PageText model = page_text(page, kModel, kModelWidth);
+  if (!report_is_json(report)) {
+    manufacturer = terminal_safe(manufacturer);
+    model = terminal_safe(model);
+  }
   const std::uint32_t stored = page_le16(page, kCrc);
   // Manufacturer and model belong to the document's top.
   report_field(report, 0, {"manufacturer", "model", "", ""}, "JEDEC     : %s %s [%04X%s]\n",

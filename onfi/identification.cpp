@@ -98,8 +98,12 @@ const char* revision_name(std::uint32_t revision) {
 // The header line: manufacturer and model belong to the document's top,
 // the manufacturing date to the identification section.
 void report_header(const ParamPage& page, Report& report, std::uint16_t computed_crc) {
-  const PageText manufacturer = page_text(page, kManufacturer, kManufacturerWidth);
-  const PageText model = page_text(page, kModel, kModelWidth);
+  PageText manufacturer = page_text(page, kManufacturer, kManufacturerWidth);
+  PageText model = page_text(page, kModel, kModelWidth);
+  if (!report_is_json(report)) {
+    manufacturer = terminal_safe(manufacturer);
+    model = terminal_safe(model);
+  }
   const std::uint32_t year = page_u8(page, kDateYear);
   const std::uint32_t week = page_u8(page, kDateWeek);
   const std::uint32_t stored = page_le16(page, kCrc);

@@ -265,26 +265,41 @@ TEST(Hostile, ClosedPipeStillSavesTheReportFile) {
   EXPECT_EQ(read_file(input + ".txt"), kVersionLine + decode(sample_page(), 2));
 }
 
-TEST(Hostile, TextFieldBytesAreCopiedUnchanged) {
-  // Every byte value from 0x01 to 0x1F and 0x80 to 0xFF, spread over the
-  // manufacturer (12 bytes) and model (20 bytes) fields of a few pages.
+// A page's text fields cannot drive the terminal: every text output shows
+// their control bytes as dots and every other byte as it is.
+TEST(Hostile, TextFieldsShowControlBytesAsDots) {
+  // Every byte value from 0x01 to 0x1F, 0x7F and 0x80 to 0xFF, spread over
+  // the manufacturer (12 bytes) and model (20 bytes) fields of a few pages,
+  // then the classic escape that recolours the terminal and rings its bell.
   std::string bytes;
   for (int b = 0x01; b <= 0x1F; ++b) bytes += static_cast<char>(b);
+  bytes += '\x7F';
   for (int b = 0x80; b <= 0xFF; ++b) bytes += static_cast<char>(b);
+  bytes += std::string((32 - bytes.size() % 32) % 32, ' ') + "MICRON\x1B[31m\a  MT29F\x1B]0;x\x07 ";
+  const auto dotted = [](std::string text) {
+    for (char& c : text) {
+      if ((c > 0 && c < 0x20) || c == 0x7F) c = '.';
+    }
+    return text;
+  };
   TempDir dir;
   const std::string input = dir.file("dump.bin");
   for (std::size_t at = 0, n = 0; at < bytes.size(); at += 32, ++n) {
     const bool jedec = n % 2 == 1;
     const std::string manufacturer = bytes.substr(at, 12);
-    const std::string model = bytes.size() > at + 12 ? bytes.substr(at + 12, 20) : "";
+    const std::string model = bytes.substr(at + 12, 20);
     const ParamPage page =
         (jedec ? PageBuilder::jedec() : PageBuilder::onfi()).text(32, manufacturer).text(44, model).fix_crc();
-    write_file(input, page_bytes(page));
+    write_file(input, page_bytes(page) + page_bytes(page));
+    const std::string header =
+        (jedec ? "JEDEC     : " : "ONFI      : ") + dotted(manufacturer) + " " + dotted(model) + " [";
     const RunResult run = run_tolvik({input, "0t"});
-    const std::string header = (jedec ? "JEDEC     : " : "ONFI      : ") + manufacturer + " " + model + " [";
     EXPECT_EQ(run.out.find(kHead + header), 0U) << n;
     EXPECT_EQ(read_file(input + ".txt").find(kVersionLine + header), 0U) << n;
     EXPECT_EQ(run.status, 0) << n;
+    const RunResult all = run_tolvik({"-a", input, "0"});
+    EXPECT_NE(all.out.find("\n" + header), std::string::npos) << n;
+    EXPECT_EQ(all.out.find_first_of("\x07\x1B"), std::string::npos) << n;
   }
 }
 
