@@ -53,7 +53,8 @@ extern const OptionInfo kOptionTable[5];
 
 // Options are read left to right up to the file argument, "--" or "-"; the
 // first that ends the run (help, version, an unknown one) decides. Short
-// options may be bundled ("-ax").
+// options may be bundled ("-ax"). After an unknown option json still tells
+// whether --json (or a bundle with j) stands among the options.
 CommandLine parse_command_line(int argc, const char* const* argv);
 
 // The report file of an input: its name with ".txt" appended, or stdin.txt

@@ -132,12 +132,11 @@ tolvik::DecodeResult decode(const CommandLine& line, const Loaded& loaded, tolvi
   return tolvik::decode_page(page, report, line.options.level, output);
 }
 
-// A JSON string of any text, as the document writes every string, in
-// pieces: a file name may be of any length.
-void print_json_string(std::string_view text) {
+// Any text as the inside of a JSON string, as the document writes every
+// string, in pieces: a file name may be of any length.
+void print_json_chars(std::string_view text) {
   constexpr std::size_t kPiece = 512;
   char escaped[kPiece * 6 + 1];
-  print("\"");
   for (std::size_t at = 0; at < text.size();) {
     // A piece ends before a UTF-8 sequence, not inside it: three bytes at
     // most follow a sequence's lead byte.
@@ -150,6 +149,11 @@ void print_json_string(std::string_view text) {
     std::fwrite(escaped, 1, report.length, stdout);
     at = end;
   }
+}
+
+void print_json_string(std::string_view text) {
+  print("\"");
+  print_json_chars(text);
   print("\"");
 }
 
@@ -227,8 +231,40 @@ int run(const CommandLine& line) {
   return status;
 }
 
+// A usage error with --json: one document that holds the message. Its
+// messages are objects with a severity, as every document's will be in
+// format 2.
+int usage_error_json(const char* text, const char* argument) {
+  std::printf("{\"format_version\":2,\"version\":\"%s\",\"messages\":[{\"text\":", tolvik::kVersion);
+  if (argument == nullptr) {
+    print_json_string(text);
+  } else {
+    // The argument as given: any bytes.
+    print("\"");
+    print_json_chars(text);
+    print_json_chars(argument);
+    print("\"");
+  }
+  print(",\"severity\":\"error\"}]}\n");
+  return kExitUsage;
+}
+
 int dispatch(int argc, char** argv) {
   const CommandLine line = tolvik::cli::parse_command_line(argc, argv);
+  if (line.json) {
+    switch (line.action) {
+      case Action::Usage:
+        return usage_error_json("No file argument", nullptr);
+      case Action::Unknown:
+        return usage_error_json("Unknown option: ", line.unknown);
+      case Action::SaveWithJson:
+        return usage_error_json("The save flag does not go with --json: redirect standard output", nullptr);
+      case Action::Run:
+      case Action::Help:
+      case Action::Version:
+        break;
+    }
+  }
   switch (line.action) {
     case Action::Run:
       return run(line);
@@ -247,10 +283,7 @@ int dispatch(int argc, char** argv) {
       std::printf("Unknown option: %s\n", line.unknown);
       print(kUsage);
       return kExitUsage;
-    case Action::SaveWithJson:
-      print_banner();
-      print("The save flag does not go with --json: redirect standard output\n");
-      print(kUsage);
+    case Action::SaveWithJson:  // answered above: it comes with --json only
       return kExitUsage;
   }
   return kExitUsage;
