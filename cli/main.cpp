@@ -295,6 +295,9 @@ int main(int argc, char** argv) {
   // A reader that went away must not cost the report file: writes to it fail
   // instead, and the run ends with status 1.
   std::signal(SIGPIPE, SIG_IGN);
+  // Nor a file size limit: the write fails instead, and the earlier report
+  // file stays as it was.
+  std::signal(SIGXFSZ, SIG_IGN);
   // The whole console text fits: it goes out in one write at the end (or
   // before the report file is saved), and stdio need not probe the terminal.
   static char output[tolvik::kJsonCapacity + 4096];
