@@ -268,6 +268,12 @@ TEST(HexListing, FormsAndFailures) {
        0},
       {"hex without 0x is no C literal", "u8 p[] = {4f, 4e};\n", {}, 1},
       {"C literal beyond a byte", "u8 p[] = {1,\n 256};\n", {}, 2},
+      // The kernel prints a short last line of a dump in 4-byte groups byte by byte.
+      {"kernel log, little-endian groups",
+       "[    1.234567] nand: 00000000: 49464e4f 00010002  ONFI....\n"
+       "[    1.234570] nand: 00000008: 4d 49 43                 MIC\n",
+       {'O', 'N', 'F', 'I', 0x02, 0x00, 0x01, 0x00, 'M', 'I', 'C'},
+       0},
       {"bare hex behind a log tag", "nand: 4f 4e\nnand: 46 49\n", {0x4f, 0x4e, 0x46, 0x49}, 0},
       {"log prose among dump lines",
        "[    1.000000] nand: 00000000: 4f 4e  ON\n[    1.000001] nand: found\n",
