@@ -101,6 +101,17 @@ const char* conflicting_options(const CommandLine& line) {
   return nullptr;
 }
 
+// Whether --json or a bundle with j stands among the options from argv[i]
+// on, up to the file argument.
+bool json_among(int argc, const char* const* argv, int i) {
+  for (; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--" || !arg.starts_with('-') || arg == "-") return false;
+    if (arg == "--json" || (!arg.starts_with("--") && arg.find('j') != std::string_view::npos)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool is_standard_input(const char* file) { return std::strcmp(file, "-") == 0; }
@@ -132,6 +143,8 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     if (!known) {
       line.action = Action::Unknown;
       line.unknown = argv[i];
+      // The run still answers in JSON when that was asked for anywhere.
+      line.json = line.json || json_among(argc, argv, i);
     }
     if (line.action != Action::Run) return line;
   }

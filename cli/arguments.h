@@ -65,6 +65,8 @@ extern const OptionInfo kOptionTable[9];
 // options may be bundled ("-ax"). Only --timings takes a value
 // ("--timings=sdr:3"). The views (-m, -T, -d) exclude one another, and
 // --diff takes no check; --diff takes exactly two inputs and no level.
+// After an unknown option json still tells whether --json (or a bundle
+// with j) stands among the options.
 CommandLine parse_command_line(int argc, const char* const* argv);
 
 // The report file of an input: its name with ".txt" appended, or stdin.txt

@@ -48,8 +48,10 @@ Input read_input(const char* path, std::span<std::uint8_t> buffer) {
 
 Loaded load(const CommandLine& line, const char* file, InputBuffers& buffers) {
   Loaded loaded;
+  // One byte past the limit tells a text that is longer.
+  const std::size_t text_limit = line.all ? tolvik::kDumpHexTextLimit : tolvik::kHexTextLimit;
   if (line.all) buffers.bytes = static_cast<std::uint8_t*>(std::malloc(tolvik::kDumpLimit));
-  if (line.hex) buffers.input = static_cast<std::uint8_t*>(std::malloc(tolvik::kHexTextLimit));
+  if (line.hex) buffers.input = static_cast<std::uint8_t*>(std::malloc(text_limit + 1));
   if (buffers.bytes == nullptr || (line.hex && buffers.input == nullptr)) {
     std::strcpy(loaded.message, "Open file Error");
     return loaded;
@@ -62,9 +64,14 @@ Loaded load(const CommandLine& line, const char* file, InputBuffers& buffers) {
     if (!loaded.input.opened) std::strcpy(loaded.message, "Open file Error");
     return loaded;
   }
-  loaded.input = tolvik::cli::read_input(file, {buffers.input, tolvik::kHexTextLimit});
+  loaded.input = tolvik::cli::read_input(file, {buffers.input, text_limit + 1});
   if (!loaded.input.opened) {
     std::strcpy(loaded.message, "Open file Error");
+    return loaded;
+  }
+  if (loaded.input.size > text_limit) {
+    std::snprintf(loaded.message, sizeof loaded.message, "Hex text Error: longer than %u MiB",
+                  static_cast<unsigned>(text_limit >> 20));
     return loaded;
   }
   const std::string_view text(reinterpret_cast<const char*>(buffers.input), loaded.input.size);

@@ -245,8 +245,51 @@ void print_unknown_timing_mode(const char* family_mode) {
   print(")\n");
 }
 
+// A usage error with --json: one document that holds the message. Its
+// messages are objects with a severity, as every document's will be in
+// format 2.
+constexpr const char* kDiffArguments = "--diff compares two inputs, at most one of them standard input: tolvik -d A B";
+
+int usage_error_json(const char* text, const char* argument) {
+  std::printf("{\"format_version\":2,\"version\":\"%s\",\"messages\":[{\"text\":", tolvik::kVersion);
+  if (argument == nullptr) {
+    tolvik::cli::print_json_string(text);
+  } else {
+    // The argument as given: any bytes.
+    print("\"");
+    tolvik::cli::print_json_chars(text);
+    tolvik::cli::print_json_chars(argument);
+    print("\"");
+  }
+  print(",\"severity\":\"error\"}]}\n");
+  return kExitUsage;
+}
+
 int dispatch(int argc, char** argv) {
   const CommandLine line = tolvik::cli::parse_command_line(argc, argv);
+  if (line.json) {
+    char text[64];
+    switch (line.action) {
+      case Action::Usage:
+        return usage_error_json("No file argument", nullptr);
+      case Action::Unknown:
+        return usage_error_json("Unknown option: ", line.unknown);
+      case Action::SaveWithJson:
+        return usage_error_json("The save flag does not go with --json: redirect standard output", nullptr);
+      case Action::Conflict:
+        std::snprintf(text, sizeof text, "Options -%c and -%c do not go together", line.conflict[0],
+                      line.conflict[1]);
+        return usage_error_json(text, nullptr);
+      case Action::DiffArguments:
+        return usage_error_json(kDiffArguments, nullptr);
+      case Action::Run:
+        if (!tolvik::timing_mode_known(line.timing_mode)) return usage_error_json("Unknown timing mode: ", line.timing_mode);
+        break;
+      case Action::Help:
+      case Action::Version:
+        break;
+    }
+  }
   switch (line.action) {
     case Action::Run:
       if (!tolvik::timing_mode_known(line.timing_mode)) {
@@ -275,10 +318,7 @@ int dispatch(int argc, char** argv) {
       std::printf("Unknown option: %s\n", line.unknown);
       print(kUsage);
       return kExitUsage;
-    case Action::SaveWithJson:
-      print_banner();
-      print("The save flag does not go with --json: redirect standard output\n");
-      print(kUsage);
+    case Action::SaveWithJson:  // answered above: it comes with --json only
       return kExitUsage;
     case Action::Conflict:
       print_banner();
@@ -287,7 +327,7 @@ int dispatch(int argc, char** argv) {
       return kExitUsage;
     case Action::DiffArguments:
       print_banner();
-      print("--diff compares two inputs, at most one of them standard input: tolvik -d A B\n");
+      std::printf("%s\n", kDiffArguments);
       print(kUsage);
       return kExitUsage;
   }
@@ -300,6 +340,9 @@ int main(int argc, char** argv) {
   // A reader that went away must not cost the report file: writes to it fail
   // instead, and the run ends with status 1.
   std::signal(SIGPIPE, SIG_IGN);
+  // Nor a file size limit: the write fails instead, and the earlier report
+  // file stays as it was.
+  std::signal(SIGXFSZ, SIG_IGN);
   // The whole console text fits: it goes out in one write at the end (or
   // before the report file is saved), and stdio need not probe the terminal.
   static char output[tolvik::kJsonCapacity + 4096];

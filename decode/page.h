@@ -28,8 +28,17 @@ constexpr PageText page_text(std::span<const std::uint8_t> bytes, const FieldInf
   return text;
 }
 
-// The text as the terminal gets it.
-constexpr PageText terminal_safe(PageText text) { return text; }
+// A text field as every text output shows it: each control byte (0x01 to
+// 0x1F, 0x7F) becomes '.', so that a page cannot move the cursor, recolour
+// or ring the terminal its report is read on. Bytes 0x80 to 0xFF stay as
+// they are. The JSON document keeps the real bytes, escaped.
+constexpr PageText terminal_safe(PageText field) {
+  for (char& c : field.text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte != 0 && byte < 0x20) || byte == 0x7F) c = '.';
+  }
+  return field;
+}
 
 // Mantissa times ten, exponent times over, wrapping at 32 bits as the
 // report's endurance figures are defined.

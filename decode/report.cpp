@@ -32,12 +32,45 @@ void put_raw(Report& report, std::string_view text) {
   report.buffer[report.length] = '\0';
 }
 
-// Bytes that stand for themselves in a JSON string.
-constexpr std::array<bool, 256> kJsonPlain = [] {
-  std::array<bool, 256> plain{};
-  for (unsigned c = 0x20; c <= 0x7E; ++c) plain[c] = c != '"' && c != '\\';
-  return plain;
+// What a byte is in a JSON string: ASCII that stands for itself, a byte to
+// escape, or the lead byte of a UTF-8 sequence of two to four bytes.
+enum JsonByte : std::uint8_t { kPlain, kEscape, kLead2, kLead3, kLead4 };
+constexpr std::array<JsonByte, 256> kJsonBytes = [] {
+  std::array<JsonByte, 256> kinds{};
+  for (unsigned c = 0; c < 256; ++c) {
+    kinds[c] = c >= 0x20 && c <= 0x7E && c != '"' && c != '\\' ? kPlain
+               : c >= 0xC2 && c <= 0xDF                        ? kLead2
+               : c >= 0xE0 && c <= 0xEF                        ? kLead3
+               : c >= 0xF0 && c <= 0xF4                        ? kLead4
+                                                               : kEscape;
+  }
+  return kinds;
 }();
+
+// Where the bytes that stand for themselves, from i on, end.
+std::size_t plain_end(std::string_view bytes, std::size_t i) {
+  const char* const data = bytes.data();
+  const std::size_t size = bytes.size();
+  while (i < size && kJsonBytes[static_cast<unsigned char>(data[i])] == kPlain) ++i;
+  return i;
+}
+
+// The length of the well-formed UTF-8 sequence at bytes[i], whose lead byte
+// is of kind lead; 0 when it is not one (cut short, overlong, a surrogate,
+// beyond U+10FFFF).
+std::size_t utf8_length(std::string_view bytes, std::size_t i, JsonByte lead) {
+  const std::size_t n = lead == kLead2 ? 2 : lead == kLead3 ? 3 : 4;
+  if (bytes.size() - i < n) return 0;
+  const auto first = static_cast<unsigned char>(bytes[i]);
+  const auto second = static_cast<unsigned char>(bytes[i + 1]);
+  const unsigned low = first == 0xE0 ? 0xA0 : first == 0xF0 ? 0x90 : 0x80;
+  const unsigned high = first == 0xED ? 0x9F : first == 0xF4 ? 0x8F : 0xBF;
+  if (second < low || second > high) return 0;
+  for (std::size_t k = 2; k < n; ++k) {
+    if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0U) != 0x80) return 0;
+  }
+  return n;
+}
 
 // The separator and key in front of a member (or, nameless, an element).
 // Keys are this tool's own snake_case names: short, nothing to escape, so
@@ -76,21 +109,38 @@ void report_json_string(Report& report, std::string_view bytes) {
 
 void report_json_chars(Report& report, std::string_view bytes) {
   constexpr char kHex[] = "0123456789abcdef";
+  std::size_t run = 0;  // start of the bytes that go in as they are
   std::size_t i = 0;
   for (;;) {
-    const std::size_t plain = i;  // start of a run of bytes that stand as themselves
-    while (i < bytes.size() && kJsonPlain[static_cast<unsigned char>(bytes[i])]) ++i;
-    put_raw(report, slice(bytes, plain, i - plain));
+    i = plain_end(bytes, i);
     if (i == bytes.size()) break;
-    const auto c = static_cast<unsigned char>(bytes[i++]);
-    if (c == '"' || c == '\\') {
-      const char escaped[2] = {'\\', static_cast<char>(c)};
-      put_raw(report, {escaped, 2});
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    const JsonByte kind = kJsonBytes[c];
+    // Valid UTF-8 stands as it is, but for the C1 controls (U+0080 to
+    // U+009F), escaped as the code points they are.
+    std::size_t length = kind == kEscape ? 0 : utf8_length(bytes, i, kind);
+    unsigned escaped = c;
+    if (c == 0xC2 && length == 2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA0) {
+      escaped = static_cast<unsigned char>(bytes[i + 1]);
+    } else if (length != 0) {
+      i += length;
+      continue;
     } else {
-      const char escaped[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xFU]};
-      put_raw(report, {escaped, 6});
+      length = 1;
     }
+    put_raw(report, slice(bytes, run, i - run));
+    if (escaped == '"' || escaped == '\\') {
+      const char pair[2] = {'\\', static_cast<char>(escaped)};
+      put_raw(report, {pair, 2});
+    } else {
+      // Controls, and bytes that are not part of valid UTF-8.
+      const char code[6] = {'\\', 'u', '0', '0', kHex[escaped >> 4], kHex[escaped & 0xFU]};
+      put_raw(report, {code, 6});
+    }
+    i += length;
+    run = i;
   }
+  put_raw(report, slice(bytes, run, i - run));
 }
 
 void report_json_open(Report& report, std::string_view name, char bracket) {

@@ -78,9 +78,10 @@ inline void report_json_null(Report& report, std::string_view name) {
 void report_json_text(Report& report, std::string_view name, std::string_view text);
 void report_json_number(Report& report, std::string_view name, std::uint64_t value);
 void report_json_bool(Report& report, std::string_view name, bool value);
-// A JSON string of any bytes: 0x20-0x7E as themselves but '"' and '\\',
-// which are escaped, and every other byte as \u00XX. Goes straight into the
-// report, whatever its output.
+// A JSON string of any bytes: printable ASCII and well-formed UTF-8 as
+// themselves but '"' and '\\', which are escaped; controls (C0, DEL, C1) and
+// the bytes that are not part of well-formed UTF-8 as \u00XX. Goes straight
+// into the report, whatever its output.
 void report_json_string(Report& report, std::string_view bytes);
 // The same without the quotes: a piece of a longer string.
 void report_json_chars(Report& report, std::string_view bytes);

@@ -135,22 +135,45 @@ void decode_json(const tolvik::ParamPage& page, int level, Document& out) {
     violated("wrote past the document's NUL", level);
 }
 
-// A JSON string's code points as the bytes they stand for (each below 256).
-bool page_bytes(const nlohmann::json& value, std::string& bytes) {
-  if (!value.is_string()) return false;
-  const std::string& utf8 = value.get_ref<const std::string&>();
-  bytes.clear();
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      bytes += static_cast<char>(c);
-    } else if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size()) {
-      bytes += static_cast<char>((c & 0x03U) << 6 | (static_cast<unsigned char>(utf8[++i]) & 0x3FU));
-    } else {
+// A text field of the page: its bytes up to the first zero, at most width.
+std::string field_bytes(const tolvik::ParamPage& page, std::size_t offset, std::size_t width) {
+  std::string bytes;
+  for (std::size_t i = offset; i < offset + width && page.bytes[i] != 0; ++i)
+    bytes += static_cast<char>(page.bytes[i]);
+  return bytes;
+}
+
+// Whether the string member name of the document stands for bytes: its
+// text between the quotes with each escape undone. \u0080 to \u009f stand
+// for a stray byte of that value or for the C1 control it is in UTF-8.
+bool member_is(std::string_view document, std::string_view name, std::string_view bytes) {
+  const std::string key = "\"" + std::string(name) + "\":\"";
+  std::size_t at = document.find(key);
+  if (at == std::string_view::npos) return false;
+  std::size_t i = 0;
+  for (at += key.size(); at < document.size() && document[at] != '"'; ++at) {
+    if (document[at] != '\\') {
+      if (i == bytes.size() || bytes[i++] != document[at]) return false;
+    } else if (document[++at] == 'u') {
+      const auto value = std::stoul(std::string(document.substr(at + 1, 4)), nullptr, 16);
+      const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+      at += 4;
+      if (value >= 0x80 && value <= 0x9F && i + 1 < bytes.size() && byte(i) == 0xC2 && byte(i + 1) == value)
+        ++i;
+      if (i == bytes.size() || byte(i++) != value) return false;
+    } else if (i == bytes.size() || bytes[i++] != document[at]) {
       return false;
     }
   }
-  return true;
+  return i == bytes.size();
+}
+
+// The field as the text shows it: control bytes as dots.
+std::string dotted(std::string text) {
+  for (char& c : text) {
+    if ((c > 0 && c < 0x20) || c == 0x7F) c = '.';
+  }
+  return text;
 }
 
 // The document parses, holds the required members, and agrees with the
@@ -179,16 +202,17 @@ void check_json(const tolvik::ParamPage& page, std::string_view text, bool jedec
       crc["ok"] != result.crc_ok) {
     violated("JSON CRC differs from the decoder's", 2);
   }
-  // The header line: label, manufacturer, model, then the stored CRC and
-  // its marker at the end of the line.
-  std::string manufacturer;
-  std::string model;
-  if (!page_bytes(parsed["manufacturer"], manufacturer) || !page_bytes(parsed["model"], model)) {
-    violated("JSON text field is not a string of bytes", 2);
+  // The members hold the page's fields; the header line shows them (their
+  // control bytes as dots) after its label, then the stored CRC and its
+  // marker at the end of the line.
+  const std::string manufacturer = field_bytes(page, 32, 12);
+  const std::string model = field_bytes(page, 44, 20);
+  if (!member_is(document, "manufacturer", manufacturer) || !member_is(document, "model", model)) {
+    violated("JSON manufacturer or model differs from the page", 2);
   }
   const std::string head =
-      std::string(jedec ? "JEDEC     : " : "ONFI      : ") + manufacturer + " " + model + " ";
-  if (!text.starts_with(head)) violated("JSON manufacturer or model differs from the text", 2);
+      std::string(jedec ? "JEDEC     : " : "ONFI      : ") + dotted(manufacturer) + " " + dotted(model) + " ";
+  if (!text.starts_with(head)) violated("the text's manufacturer or model differs from the page", 2);
   char stamp[16];
   std::snprintf(stamp, sizeof stamp, "[%04X%s]\n", result.stored_crc, result.crc_ok ? "" : "*");
   const std::size_t line_end = text.find('\n', head.size());

@@ -216,8 +216,11 @@ struct HexResult {
   // The text was read and holds at least one byte.
   [[nodiscard]] bool ok() const noexcept { return error_line == 0 && size > 0; }
 };
-// Texts longer than this are read only up to it.
+// The whole text is read, whatever its length. The tool refuses listings
+// longer than kHexTextLimit, or kDumpHexTextLimit for a whole dump: every
+// listing form of a dump of kDumpLimit bytes fits in that.
 inline constexpr std::size_t kHexTextLimit = 4 * 1024 * 1024;
+inline constexpr std::size_t kDumpHexTextLimit = 8 * 1024 * 1024;
 [[nodiscard]] HexResult read_hex_listing(std::string_view text, std::span<std::uint8_t> out);
 
 // CRC-16 of the parameter page layouts: polynomial 0x8005, MSB first, no

@@ -226,6 +226,56 @@ TEST(Hostile, ReportFileThatIsARegularFileIsReplaced) {
   }
 }
 
+// The report file is replaced whole or not at all: a write that fails
+// leaves the earlier report as it was and no other file behind. An existing
+// report keeps its permission bits, a new one gets 0666 less the umask.
+TEST(Hostile, ReportFileIsReplacedWholeOrNotAtAll) {
+  // Every flag set: a report longer than the 1 KiB file size limit below.
+  const ParamPage page = PageBuilder::onfi().fill(4, 254, 0xFF).fix_crc();
+  const std::string report = kVersionLine + decode(page, 2);
+  ASSERT_GT(report.size(), 2048U);
+  const std::string earlier = "the earlier report\n";
+  const struct {
+    const char* what;
+    const char* shell;  // run before the tool, in bash
+    int earlier_mode;   // of the report file there before, 0: none
+    int status;
+    int mode;  // of the report file after, 0: none
+  } cases[] = {
+      {"replaced", "", 0640, 0, 0640},
+      {"created", "umask 027;", 0, 0, 0640},
+      {"a file size limit cuts the write", "ulimit -f 1;", 0604, 1, 0604},
+      {"a file size limit cuts a new file", "ulimit -f 1;", 0, 1, 0},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string input = dir.file("p.bin");
+    write_file(input, page_bytes(page));
+    if (c.earlier_mode != 0) {
+      write_file(input + ".txt", earlier);
+      ASSERT_EQ(chmod((input + ".txt").c_str(), static_cast<mode_t>(c.earlier_mode)), 0);
+    }
+    // The console goes through a pipe, out of the limit's reach.
+    const std::string command = "cd '" + dir.path() + "' && { bash -c '" + c.shell +
+                                " exec \"$0\" p.bin t' '" + TOLVIK_BINARY +
+                                "' 2>&1; echo $? >status; } | cat >out";
+    ASSERT_EQ(std::system(command.c_str()), 0) << c.what;
+    EXPECT_EQ(read_file(dir.file("status")), std::to_string(c.status) + "\n") << c.what;
+    const std::string saving = "Save to p.bin.txt\n";
+    EXPECT_TRUE(read_file(dir.file("out")).ends_with(c.status == 0 ? saving : saving + "Save file Error\n"))
+        << c.what;
+    struct stat info {};
+    const bool exists = stat((input + ".txt").c_str(), &info) == 0;
+    EXPECT_EQ(exists ? static_cast<int>(info.st_mode & 0777) : 0, c.mode) << c.what;
+    if (exists) {
+      EXPECT_EQ(read_file(input + ".txt"), c.status == 0 ? report : earlier) << c.what;
+    }
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, exists ? 4U : 3U) << c.what << ": a file left behind";
+  }
+}
+
 // Runs tolvik through the shell with its standard output redirected as
 // given; returns the exit status. Standard error must stay empty.
 int run_with_stdout(const TempDir& dir, const std::string& args, const std::string& redirect) {
@@ -265,26 +315,41 @@ TEST(Hostile, ClosedPipeStillSavesTheReportFile) {
   EXPECT_EQ(read_file(input + ".txt"), kVersionLine + decode(sample_page(), 2));
 }
 
-TEST(Hostile, TextFieldBytesAreCopiedUnchanged) {
-  // Every byte value from 0x01 to 0x1F and 0x80 to 0xFF, spread over the
-  // manufacturer (12 bytes) and model (20 bytes) fields of a few pages.
+// A page's text fields cannot drive the terminal: every text output shows
+// their control bytes as dots and every other byte as it is.
+TEST(Hostile, TextFieldsShowControlBytesAsDots) {
+  // Every byte value from 0x01 to 0x1F, 0x7F and 0x80 to 0xFF, spread over
+  // the manufacturer (12 bytes) and model (20 bytes) fields of a few pages,
+  // then the classic escape that recolours the terminal and rings its bell.
   std::string bytes;
   for (int b = 0x01; b <= 0x1F; ++b) bytes += static_cast<char>(b);
+  bytes += '\x7F';
   for (int b = 0x80; b <= 0xFF; ++b) bytes += static_cast<char>(b);
+  bytes += std::string((32 - bytes.size() % 32) % 32, ' ') + "MICRON\x1B[31m\a  MT29F\x1B]0;x\x07 ";
+  const auto dotted = [](std::string text) {
+    for (char& c : text) {
+      if ((c > 0 && c < 0x20) || c == 0x7F) c = '.';
+    }
+    return text;
+  };
   TempDir dir;
   const std::string input = dir.file("dump.bin");
   for (std::size_t at = 0, n = 0; at < bytes.size(); at += 32, ++n) {
     const bool jedec = n % 2 == 1;
     const std::string manufacturer = bytes.substr(at, 12);
-    const std::string model = bytes.size() > at + 12 ? bytes.substr(at + 12, 20) : "";
+    const std::string model = bytes.substr(at + 12, 20);
     const ParamPage page =
         (jedec ? PageBuilder::jedec() : PageBuilder::onfi()).text(32, manufacturer).text(44, model).fix_crc();
-    write_file(input, page_bytes(page));
+    write_file(input, page_bytes(page) + page_bytes(page));
+    const std::string header =
+        (jedec ? "JEDEC     : " : "ONFI      : ") + dotted(manufacturer) + " " + dotted(model) + " [";
     const RunResult run = run_tolvik({input, "0t"});
-    const std::string header = (jedec ? "JEDEC     : " : "ONFI      : ") + manufacturer + " " + model + " [";
     EXPECT_EQ(run.out.find(kHead + header), 0U) << n;
     EXPECT_EQ(read_file(input + ".txt").find(kVersionLine + header), 0U) << n;
     EXPECT_EQ(run.status, 0) << n;
+    const RunResult all = run_tolvik({"-a", input, "0"});
+    EXPECT_NE(all.out.find("\n" + header), std::string::npos) << n;
+    EXPECT_EQ(all.out.find_first_of("\x07\x1B"), std::string::npos) << n;
   }
 }
 

@@ -7,7 +7,8 @@ Usage: json_schema.py TOLVIK SCHEMA DIR...
 and for generated pages of both layouts (all-0xFF, random with and without a
 matching CRC, odd bytes in the text fields, no signature, empty, missing):
 valid against the schema, one line, the text run's exit status, the same
-document at every level. The schema must reject documents broken on purpose.
+document at every level. Usage errors with -j: one valid document holding
+the message, status 2. The schema must reject documents broken on purpose.
 """
 import copy
 import json
@@ -78,6 +79,30 @@ def check(tool, validator, path, failures):
         yield mode, document
 
 
+# Usage errors with -j among the options: one document with the message.
+USAGE_ERRORS = [
+    (["-j"], "No file argument"),
+    (["-j", "-q", "page.bin"], "Unknown option: -q"),
+    (["-q", "--json", "page.bin"], "Unknown option: -q"),
+    (["-j", "page.bin", "1t"], "The save flag does not go with --json: redirect standard output"),
+]
+
+
+def check_usage_errors(tool, validator, failures):
+    for args, message in USAGE_ERRORS:
+        label = " ".join(args)
+        status, out, err = run(tool, args)
+        if status != 2 or err or not out.endswith(b"\n") or out.count(b"\n") != 1:
+            failures.append(f"{label}: status {status}, standard error {err[:100]!r} or not one line")
+            continue
+        document = json.loads(out.decode("utf-8"))
+        for error in validator.iter_errors(document):
+            failures.append(f"{label}: {'/'.join(map(str, error.absolute_path))}: {error.message}")
+        if document.get("messages") != [{"text": message, "severity": "error"}]:
+            failures.append(f"{label}: messages {document.get('messages')!r}")
+        yield document
+
+
 # What each broken document lacks or holds wrongly; each must be rejected.
 BREAKS = {
     "page": [
@@ -97,6 +122,12 @@ BREAKS = {
         ("a copy without its verdict", lambda d: d["copies"].append({"stored": 1, "computed": 1})),
         ("a negative size", lambda d: d.update(data_size_bytes=-1)),
         ("one -a member missing", lambda d: d.pop("raw_size_bytes")),
+    ],
+    "usage": [
+        ("a usage error without its format", lambda d: d.pop("format_version")),
+        ("a message as a plain string", lambda d: d.update(messages=["Unknown option: -q"])),
+        ("a message without its severity", lambda d: d["messages"][0].pop("severity")),
+        ("a usage error with a file", lambda d: d.update(file="page.bin")),
     ],
 }
 
@@ -122,6 +153,8 @@ def main():
                     originals["page"] = document
                 if path.name == "mt29f32g08abcdbj4.onfi-dump.bin" and mode:
                     originals["dump"] = document
+    for document in check_usage_errors(tool, validator, failures):
+        originals.setdefault("usage", document)
     for kind, breaks in BREAKS.items():
         if kind not in originals:
             failures.append(f"no {kind} sample to break")

@@ -58,6 +58,11 @@ TEST(CommandLine, OptionsStandBeforeTheFile) {
       {{"--all=1", "p.bin"}, Action::Unknown, "", nullptr, "--all=1", 2, false},
       {{"---", "p.bin"}, Action::Unknown, "", nullptr, "---", 2, false},
       {{"-j", "p.bin", "t"}, Action::SaveWithJson, "j", "p.bin", nullptr, 2, true},
+      // After an unknown option, --json is still looked for among the options.
+      {{"-q", "-aj", "p.bin"}, Action::Unknown, "j", nullptr, "-q", 2, false},
+      {{"-qj", "p.bin"}, Action::Unknown, "j", nullptr, "-qj", 2, false},
+      {{"--jq", "p.bin"}, Action::Unknown, "", nullptr, "--jq", 2, false},
+      {{"-q", "--", "--json"}, Action::Unknown, "", nullptr, "-q", 2, false},
       {{"-j", "p.bin", "2"}, Action::Run, "j", "p.bin", nullptr, 2, false},
   };
   for (const auto& c : cases) {
@@ -81,6 +86,10 @@ TEST(CommandLine, OptionsStandBeforeTheFile) {
 
 TEST(CommandLine, RunsThatEndBeforeReadingAnything) {
   const std::string help_head = kBanner + kUsage + "\n\nOptions (before the file):\n";
+  const std::string kUsageError =
+      R"({"format_version":2,"version":")" + kVersionText + R"(","messages":[{"text":")";
+  const std::string kUsageErrorEnd = R"(","severity":"error"}]})"
+                                     "\n";
   const struct {
     std::vector<std::string> args;
     std::string out;  // whole output, or its start when prefix
@@ -93,11 +102,18 @@ TEST(CommandLine, RunsThatEndBeforeReadingAnything) {
       {{"-xh", "missing.bin", "t"}, help_head, true, 0},
       {{"-k", "missing.bin", "t"}, kBanner + "Unknown option: -k\n" + kUsage, false, 2},
       {{"--hex-dump", "missing.bin"}, kBanner + "Unknown option: --hex-dump\n" + kUsage, false, 2},
+      // With --json among the options, usage errors print one document.
       {{"-j", "missing.bin", "1t"},
-       kBanner + "The save flag does not go with --json: redirect standard output\n" + kUsage,
+       kUsageError + "The save flag does not go with --json: redirect standard output" + kUsageErrorEnd,
        false,
        2},
-      {{"-j"}, kBanner + kUsage, false, 2},
+      {{"-j"}, kUsageError + "No file argument" + kUsageErrorEnd, false, 2},
+      {{"-x", "-\xFF\x01", "--json"},
+       kUsageError + "Unknown option: -\\u00ff\\u0001" + kUsageErrorEnd,
+       false,
+       2},
+      {{"-j", "-V"}, "tolvik " + kVersionText + "\n", false, 0},
+      {{"--json", "-h"}, help_head, true, 0},
   };
   for (const auto& c : cases) {
     const RunResult run = run_tolvik(c.args);
