@@ -156,9 +156,11 @@ int run(const CommandLine& line) {
   if (loaded.readable) {
     result = render(line, parsed, findings, output);
     if (loaded.bytes.size() < short_below(line, result.layout)) {
-      // A short read that still holds the whole page of its layout lost
-      // nothing: a 256-byte ONFI page is complete.
-      const bool whole = loaded.bytes.size() >= page_size(result.layout);
+      // A short read that still holds the whole page of the layout found
+      // lost nothing: a 256-byte ONFI page is complete. Without a layout
+      // there is no page to be whole.
+      const bool whole =
+          result.layout != tolvik::Layout::None && loaded.bytes.size() >= page_size(result.layout);
       messages[message_count++] = {"Read file Error", whole ? "info" : "warning"};
     }
   } else if (line.json) {

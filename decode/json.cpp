@@ -3,6 +3,7 @@
 // natural unit and exact. Written by walking the layouts' field tables, so a
 // field added to a table appears here without a line of its own.
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <string_view>
 
@@ -10,7 +11,6 @@
 #include "decode/fields.h"
 #include "decode/page.h"
 #include "decode/report.h"
-#include "jedec/jedec.h"
 #include "tolvik.h"
 
 namespace tolvik::detail {
@@ -19,7 +19,8 @@ namespace {
 // A block of the page: a JSON object holding the fields whose first byte
 // lies in [first, last]. Fields of a record that repeats (JEDEC's ECC
 // blocks) form an array of objects, one per `stride` bytes from
-// `records_first`.
+// `records_first`; the records must follow each other without other fields
+// between them, or the array would open twice.
 struct JsonBlock {
   std::uint16_t first;
   std::uint16_t last;
@@ -47,10 +48,32 @@ constexpr JsonBlock kJedecBlocks[] = {
     {420, 509, "vendor"},
 };
 
-// Fields the document carries at its top, or not at all.
+// A record's index is one digit in a JSON Pointer.
+constexpr bool records_fewer_than_ten(std::span<const JsonBlock> blocks) {
+  for (const JsonBlock& block : blocks) {
+    if (block.stride != 0 && (block.records_last - block.records_first) / block.stride >= 10) return false;
+  }
+  return true;
+}
+static_assert(records_fewer_than_ten(kOnfiBlocks) && records_fewer_than_ten(kJedecBlocks));
+
+// Fields the document carries at its top (signature, texts, CRC), or not at
+// all (reserved bytes: the byte map shows them).
 constexpr bool in_block(FieldKind kind) {
   return kind != FieldKind::Signature && kind != FieldKind::Text && kind != FieldKind::Crc &&
          kind != FieldKind::Reserved;
+}
+
+// The record of a block a byte belongs to, or -1.
+constexpr std::int64_t record_of(const JsonBlock& block, std::uint32_t at) {
+  if (block.stride == 0 || at < block.records_first || at > block.records_last) return -1;
+  return (at - block.records_first) / block.stride;
+}
+
+// The bytes of a field, within the bytes given.
+std::span<const std::uint8_t> field_bytes(const FieldRef& ref, std::span<const std::uint8_t> bytes) {
+  const std::size_t first = std::min<std::size_t>(ref.base + ref.info->first, bytes.size());
+  return bytes.subspan(first, std::min(ref.info->size(), bytes.size() - first));
 }
 
 void json_flag_names(Report& report, std::uint64_t value, std::span<const FlagText> bits,
@@ -86,28 +109,47 @@ void json_codeword(Report& report, std::string_view key, const Field& field) {
   report_object_end(report);
 }
 
-// One field's member: its value, and beside the JEDEC manufacturer ID the
-// maker it names.
+// One field's member (a maker ID has its name and, when wider than a byte,
+// all its bytes beside it).
 void json_field(Report& report, const FieldRef& ref, std::span<const std::uint8_t> bytes,
                 std::uint16_t revision) {
   const FieldInfo& info = *ref.info;
-  const std::size_t first = std::min<std::size_t>(ref.base + info.first, bytes.size());
-  report_field_json(report, info.key(), info, *ref.field,
-                    bytes.subspan(first, std::min(info.size(), bytes.size() - first)), revision);
+  report_field_json(report, info.key(), info, *ref.field, field_bytes(ref, bytes), revision);
   if (info.kind != FieldKind::MakerId) return;
   const Maker* maker = find_maker(static_cast<std::uint8_t>(ref.field->value));
   if (maker != nullptr) {
-    report_json_text(report, "jedec_manufacturer", maker->name());
+    report_json_text(report, "jedec_manufacturer_name", maker->name());
   } else {
-    report_json_null(report, "jedec_manufacturer");
+    report_json_null(report, "jedec_manufacturer_name");
+  }
+  if (info.size() > 1) report_json_hex(report, "jedec_manufacturer_id_bytes", field_bytes(ref, bytes));
+}
+
+// Every field of a table in its own object, for records of a table of
+// their own (the extended page's ECC blocks).
+void json_fields(Report& report, std::span<const FieldInfo> table, const Field* fields,
+                 std::span<const std::uint8_t> bytes) {
+  for (std::size_t f = 0; f < table.size(); ++f) {
+    if (in_block(table[f].kind)) json_field(report, {&table[f], &fields[f]}, bytes, 0);
   }
 }
 
-// The page's fields, block by block.
+// Whether every field of a record, from its first on, holds only zeros;
+// the text report leaves such a record out.
+bool record_empty(std::span<const FieldRef> fields, std::uint32_t to) {
+  for (const FieldRef& ref : fields) {
+    if (ref.base + ref.info->first >= to) break;
+    if (ref.field->raw != 0 || ref.field->value != 0) return false;
+  }
+  return true;
+}
+
+// The page's fields, block by block. A record's object opens at its first
+// field in the document and closes at the first field after it.
 void json_blocks(Report& report, const FieldList& list, std::span<const JsonBlock> blocks,
                  const VendorLayout* vendor) {
-  std::size_t i = 0;
   const std::span<const FieldRef> fields = list.fields();
+  std::size_t i = 0;
   for (const JsonBlock& block : blocks) {
     report_object_begin(report, block.key);
     if (block.key == "vendor") {
@@ -117,36 +159,28 @@ void json_blocks(Report& report, const FieldList& list, std::span<const JsonBloc
         report_json_null(report, "layout");
       }
     }
-    while (i < fields.size() && fields[i].info->first < block.first) ++i;
-    // The record (an ECC block) whose object is open, or -1.
-    std::int64_t record = -1;
-    for (; i < fields.size() && fields[i].info->first <= block.last; ++i) {
-      const FieldInfo& info = *fields[i].info;
-      const bool in_record =
-          block.stride != 0 && info.first >= block.records_first && info.first <= block.records_last;
-      if (in_record) {
-        const std::int64_t k = (info.first - block.records_first) / block.stride;
-        if (record < 0) report_array_begin(report, block.records_key);
-        if (k != record) {
-          if (record >= 0) report_object_end(report);
+    while (i < fields.size() && fields[i].base + fields[i].info->first < block.first) ++i;
+    std::int64_t open = -1;  // the record whose object is open
+    for (; i < fields.size() && fields[i].base + fields[i].info->first <= block.last; ++i) {
+      const FieldRef& ref = fields[i];
+      if (!in_block(ref.info->kind)) continue;
+      const std::int64_t record = record_of(block, ref.base + ref.info->first);
+      if (record != open) {
+        if (open >= 0) report_object_end(report);
+        if (open < 0) report_array_begin(report, block.records_key);
+        if (record < 0) {
+          report_array_end(report);
+        } else {
+          const auto to = static_cast<std::uint32_t>(block.records_first + (record + 1) * block.stride);
           report_object_begin(report, "");
-          report_json_number(report, "index", static_cast<std::uint64_t>(k));
-          const std::size_t from = block.records_first + static_cast<std::size_t>(k) * block.stride;
-          bool in_use = false;
-          for (std::size_t at = from; at < from + block.stride && at < list.bytes.size(); ++at) {
-            in_use = in_use || list.bytes[at] != 0;
-          }
-          report_json_bool(report, "in_use", in_use);
-          record = k;
+          report_json_number(report, "index", static_cast<std::uint64_t>(record));
+          report_json_bool(report, "empty", record_empty(fields.subspan(i), to));
         }
-      } else if (record >= 0) {
-        report_object_end(report);
-        report_array_end(report);
-        record = -1;
+        open = record;
       }
-      if (in_block(info.kind)) json_field(report, fields[i], list.bytes, list.revision);
+      json_field(report, ref, list.bytes, list.revision);
     }
-    if (record >= 0) {
+    if (open >= 0) {
       report_object_end(report);
       report_array_end(report);
     }
@@ -154,10 +188,34 @@ void json_blocks(Report& report, const FieldList& list, std::span<const JsonBloc
   }
 }
 
-void json_not_defined(Report& report, const FieldList& list) {
+// Where a field's member is, as a JSON Pointer: every field the page's
+// revision does not define is named so, and its member is still there.
+void json_not_defined(Report& report, const FieldList& list, std::span<const JsonBlock> blocks) {
   report_array_begin(report, "fields_not_defined");
   for (const FieldRef& ref : list.fields()) {
-    if (!ref.field->defined && in_block(ref.info->kind)) report_json_text(report, "", ref.info->key());
+    const std::uint32_t at = ref.base + ref.info->first;
+    if (ref.field->defined || !in_block(ref.info->kind)) continue;
+    for (const JsonBlock& block : blocks) {
+      if (at < block.first || at > block.last) continue;
+      // "/block/records/k/key": keys are short, records fewer than ten.
+      char text[128];
+      std::size_t n = 0;
+      const auto put = [&text, &n](std::string_view piece) {
+        const std::size_t size = std::min(piece.size(), sizeof text - 1 - n);
+        text[n++] = '/';
+        std::memcpy(text + n, piece.data(), size);
+        n += size;
+      };
+      put(block.key);
+      const std::int64_t record = record_of(block, at);
+      if (record >= 0) {
+        const char digit = static_cast<char>('0' + record % 10);
+        put(block.records_key);
+        put({&digit, 1});
+      }
+      put(ref.info->key());
+      report_json_text(report, "", {text, n});
+    }
   }
   report_array_end(report);
 }
@@ -195,7 +253,7 @@ void json_page(Report& report, const Page& page, std::string_view layout, const 
   json_crc(report, page.crc);
   report_json_text(report, "manufacturer", page.manufacturer);
   report_json_text(report, "model", page.model);
-  json_not_defined(report, list);
+  json_not_defined(report, list, blocks);
   json_blocks(report, list, blocks, vendor);
   json_families(report, page.families);
 }
@@ -254,6 +312,7 @@ void report_field_json(Report& report, std::string_view name, const FieldInfo& i
       break;
     case FieldKind::PlaneBits:
       report_object_begin(report, name);
+      report_json_number(report, "value", field.raw);
       report_json_number(report, "bits", field.value);
       report_json_number(report, "planes", std::uint64_t{1} << field.value);
       report_object_end(report);
@@ -271,6 +330,7 @@ void report_field_json(Report& report, std::string_view name, const FieldInfo& i
       break;
     }
     case FieldKind::Date:
+      // 0: no date given (the field is optional).
       if (field.raw == 0) {
         report_json_null(report, name);
         break;
@@ -335,14 +395,13 @@ void json_choice(Report& report, std::string_view name, const CopyChoice& choice
   report_object_end(report);
 }
 
-void json_epp_block(Report& report, const EppEccBlock& block) {
+void json_epp_block(Report& report, const ExtendedPage& epp, const EppEccBlock& block) {
+  std::uint8_t bytes[epp::kEccBlockSize];
+  for (std::size_t k = 0; k < sizeof bytes; ++k) bytes[k] = epp.byte(block.offset + k);
   report_object_begin(report, "");
   report_json_number(report, "index", block.index);
   report_json_number(report, "offset_bytes", block.offset);
-  report_json_number(report, "ecc_bits", block.fields[epp::EccBits].value);
-  json_codeword(report, "codeword_size", block.fields[epp::EccCodewordSize]);
-  report_json_number(report, "max_bad_blocks_per_lun", block.fields[epp::EccMaxBadBlocks].value);
-  json_endurance(report, "block_endurance", block.fields[epp::EccEndurance]);
+  json_fields(report, epp::kEccFields, block.fields, bytes);
   report_object_end(report);
 }
 
@@ -362,7 +421,7 @@ void json_extended_page(Report& report, const ExtendedPage& epp) {
     report_json_number(report, "stored", epp.copies[k].stored);
     report_json_number(report, "computed", epp.copies[k].computed);
     report_json_bool(report, "ok", epp.copies[k].valid());
-    report_json_bool(report, "signature", epp.copies[k].signature);
+    report_json_bool(report, "signature_ok", epp.copies[k].signature);
     report_object_end(report);
   }
   report_array_end(report);
@@ -383,7 +442,7 @@ void json_extended_page(Report& report, const ExtendedPage& epp) {
     if (section.type == epp::kSectionEcc) {
       report_array_begin(report, "ecc_blocks");
       for (std::uint32_t b = 0; b < section.block_count; ++b)
-        json_epp_block(report, epp.blocks[section.first_block + b]);
+        json_epp_block(report, epp, epp.blocks[section.first_block + b]);
       report_array_end(report);
       report_json_number(report, "ecc_blocks_not_shown", section.blocks_not_kept);
     }

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "tolvik.h"
 
@@ -76,27 +78,69 @@ void check_page_part(std::span<const std::uint8_t> dump, tolvik::Layout layout, 
     violated("page part differs from the page's report", level);
 }
 
-// The document parses, holds the required members and those of -a, and
-// agrees with the decoder's result on layout and CRC.
-void check_json(const tolvik::DecodeResult& r) {
-  nlohmann::json d = nlohmann::json::parse(std::string_view(text, r.length), nullptr, false);
-  if (d.is_discarded() || !d.is_object()) violated("JSON does not parse", 2);
-  for (const char* member : {"version", "layout", "crc", "manufacturer", "model"}) {
-    if (!d.contains(member)) violated("JSON lacks a required member", 2);
+// The document parsed; discarded when it does not parse or an object holds
+// a key twice.
+nlohmann::json parse_unique(std::string_view document) {
+  std::vector<std::vector<std::string>> open;
+  bool unique = true;
+  nlohmann::json parsed = nlohmann::json::parse(
+      document,
+      [&](int, nlohmann::json::parse_event_t event, nlohmann::json& value) {
+        if (event == nlohmann::json::parse_event_t::object_start) open.emplace_back();
+        if (event == nlohmann::json::parse_event_t::object_end) open.pop_back();
+        if (event == nlohmann::json::parse_event_t::key) {
+          std::vector<std::string>& keys = open.back();
+          const std::string& key = value.get_ref<const std::string&>();
+          unique = unique && std::find(keys.begin(), keys.end(), key) == keys.end();
+          keys.push_back(key);
+        }
+        return true;
+      },
+      false);
+  return unique ? parsed : nlohmann::json(nlohmann::json::value_t::discarded);
+}
+
+// A size line of the level-2 text against its member: the exact figure, or
+// null where the text says it passes 64 bits.
+bool size_agrees(std::string_view report, const char* label, const nlohmann::json& size) {
+  // The last such line: the maker and model texts may hold one too.
+  const std::size_t at = report.rfind(label);
+  if (at == std::string_view::npos) return false;
+  const std::string_view figure = report.substr(at + std::strlen(label));
+  if (size.is_null()) return figure.starts_with("more than ");
+  return size.is_number_unsigned() &&
+         figure.starts_with(std::to_string(size.get<std::uint64_t>()) + " bytes");
+}
+
+// The document parses with each key once per object, begins with its format
+// version, holds the members of its layout and those of -a, and agrees with
+// the decoder's result on layout and CRC and with the level-2 text on the
+// sizes.
+void check_json(const tolvik::DecodeResult& r, std::string_view report) {
+  const std::string_view document(text, r.length);
+  if (!document.starts_with("{\"format_version\":2,"))
+    violated("JSON does not begin with its format version", 2);
+  nlohmann::json d = parse_unique(document);
+  if (d.is_discarded() || !d.is_object()) violated("JSON does not parse, or has a key twice", 2);
+  for (const char* member : {"version", "layout", "crc", "manufacturer", "model", "copies", "decoded",
+                             "extended_page", "data_size_bytes", "raw_size_bytes"}) {
+    if (!d.contains(member)) violated("JSON lacks a required member or one of -a", 2);
   }
   if (r.layout == tolvik::Layout::None) {
-    if (!d["layout"].is_null() || !d["crc"].is_null()) violated("JSON of a dump without layout", 2);
+    if (!d["layout"].is_null() || !d["crc"].is_null() || !d["decoded"].is_null() || !d["copies"].empty())
+      violated("JSON of a dump without layout", 2);
     return;
   }
-  if (d["layout"] != (r.layout == tolvik::Layout::Jedec ? "JEDEC" : "ONFI"))
+  if (d["layout"] != (r.layout == tolvik::Layout::Jedec ? "JEDEC" : "ONFI") || !d.contains("timing_modes"))
     violated("JSON layout differs", 2);
-  for (const char* member : {"copies", "decoded", "extended_page", "data_size_bytes", "raw_size_bytes"}) {
-    if (!d.contains(member)) violated("JSON lacks a member of -a", 2);
-  }
   nlohmann::json& crc = d["crc"];
   if (crc["stored"] != r.stored_crc || crc["computed"] != r.computed_crc || crc["ok"] != r.crc_ok ||
       d["decoded"]["ok"] != r.crc_ok) {
     violated("JSON CRC differs from the decoder's", 2);
+  }
+  if (!size_agrees(report, "\nData size : ", d["data_size_bytes"]) ||
+      !size_agrees(report, "\nRaw size  : ", d["raw_size_bytes"])) {
+    violated("JSON sizes differ from the text's", 2);
   }
 }
 
@@ -104,10 +148,12 @@ void check_json(const tolvik::DecodeResult& r) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> dump(data, size);
+  std::string level2;
   for (int level = 0; level <= 2; ++level) {
     const tolvik::DecodeResult r = decode(dump, level, tolvik::Output::Text);
     if (r.layout != tolvik::Layout::None) check_page_part(dump, r.layout, level);
+    if (level == 2) level2.assign(text, r.length);
   }
-  check_json(decode(dump, 2, tolvik::Output::Json));
+  check_json(decode(dump, 2, tolvik::Output::Json), level2);
   return 0;
 }

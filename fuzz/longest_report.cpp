@@ -8,6 +8,10 @@
 // is the maximum: report lines depend on one field each, apart from a few
 // revision and flag gates that single-byte and pair moves both reach.
 //
+// The JSON document names the fields of a maker's vendor block where the
+// maker documents them, chosen by the JEDEC ID and the whole maker text: no
+// single move reaches such a text, so with --json some starts carry them.
+//
 // Usage: tolvik_longest [--json] [directory]   writes longest.onfi.bin and
 // longest.jedec.bin there when a directory is given. With --json it measures
 // the JSON document instead (JSON ignores the level) and writes
@@ -110,11 +114,21 @@ int main(int argc, char** argv) {
     constexpr int kStarts = 40;
     for (int start = 0; start < kStarts; ++start) {
       tolvik::ParamPage page{};
-      // All zero, all ones, then random pages.
+      // All zero, all ones, then random pages; for the ONFI document, starts
+      // 2 and 3 are zero pages of the makers whose vendor blocks it names.
+      constexpr struct {
+        const char text[13];
+        std::uint8_t id;
+      } kMakers[] = {{"MICRON      ", 0x2C}, {"MACRONIX    ", 0xC2}};
+      const bool maker = output == tolvik::Output::Json && layout.end == 256 && (start == 2 || start == 3);
       for (std::uint8_t& b : page.bytes) {
-        b = start == 0 ? 0 : start == 1 ? 0xFF : static_cast<std::uint8_t>(random() & 0xFFU);
+        b = start == 0 || maker ? 0 : start == 1 ? 0xFF : static_cast<std::uint8_t>(random() & 0xFFU);
       }
       std::memcpy(page.bytes, layout.signature, 4);
+      if (maker) {
+        std::memcpy(page.bytes + 32, kMakers[start - 2].text, 12);
+        page.bytes[64] = kMakers[start - 2].id;
+      }
       const std::size_t n = climb(page, layout.end, false);
       std::printf("%s start %d: %zu\n", layout.name, start, n);
       std::fflush(stdout);

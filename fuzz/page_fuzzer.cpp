@@ -4,6 +4,7 @@
 //
 // The input is handled as the tool handles a file: its first 512 bytes are the
 // page, and a shorter input is followed by zeros.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -31,10 +32,14 @@ static_assert(kLongestOnfi < tolvik::kReportCapacity && kLongestJedec < tolvik::
 
 // The longest JSON documents, measured with tolvik_longest --json and stated
 // beside kJsonCapacity; the document of a page without signature.
-constexpr std::size_t kLongestJsonOnfi = 3673;
-constexpr std::size_t kLongestJsonJedec = 3407;
+constexpr std::size_t kLongestJsonOnfi = 6700;
+constexpr std::size_t kLongestJsonJedec = 4750;
 static_assert(kLongestJsonOnfi < tolvik::kJsonCapacity && kLongestJsonJedec < tolvik::kJsonCapacity);
-const std::string kNoLayoutJson = std::string(R"({"version":")") + tolvik::kVersion +
+// Twice the longest: a longer document shows as too long, not as cut short.
+// (The tool's whole room would cost every input a 128 KiB fill.)
+constexpr std::size_t kJsonRoom = 2 * kLongestJsonOnfi;
+const std::string kJsonHead = "{\"format_version\":" + std::to_string(tolvik::kJsonFormatVersion) + ",";
+const std::string kNoLayoutJson = kJsonHead + R"("version":")" + tolvik::kVersion +
                                   R"(","layout":null,"crc":null,"manufacturer":null,"model":null})";
 
 // Bytes the decoder must leave alone hold this value.
@@ -65,7 +70,7 @@ struct Decoded {
 };
 
 // A buffer as the decoder found it, to compare with.
-char pristine[2 * tolvik::kJsonCapacity];
+char pristine[kJsonRoom > kRoom ? kJsonRoom : kRoom];
 
 bool untouched(const char* from, const char* to) {
   return std::memcmp(from, pristine, static_cast<std::size_t>(to - from)) == 0;
@@ -115,9 +120,8 @@ bool lines_contained(std::string_view shorter, std::string_view longer) {
 Decoded by_level[3];
 Decoded scratch;
 
-// The JSON document gets twice the tool's room, like the report.
 struct Document {
-  char text[2 * tolvik::kJsonCapacity];
+  char text[kJsonRoom];
   tolvik::DecodeResult result;
 
   std::string_view view() const { return {text, result.length}; }
@@ -135,50 +139,72 @@ void decode_json(const tolvik::ParamPage& page, int level, Document& out) {
     violated("wrote past the document's NUL", level);
 }
 
-// A text field of the page: its bytes up to the first zero, at most width.
-std::string field_bytes(const tolvik::ParamPage& page, std::size_t offset, std::size_t width) {
-  std::string bytes;
-  for (std::size_t i = offset; i < offset + width && page.bytes[i] != 0; ++i)
-    bytes += static_cast<char>(page.bytes[i]);
-  return bytes;
+// The document parsed; discarded when it does not parse or an object holds
+// a key twice.
+nlohmann::json parse_unique(std::string_view document) {
+  std::vector<std::vector<std::string>> open;
+  bool unique = true;
+  nlohmann::json parsed = nlohmann::json::parse(
+      document,
+      [&](int, nlohmann::json::parse_event_t event, nlohmann::json& value) {
+        if (event == nlohmann::json::parse_event_t::object_start) open.emplace_back();
+        if (event == nlohmann::json::parse_event_t::object_end) open.pop_back();
+        if (event == nlohmann::json::parse_event_t::key) {
+          std::vector<std::string>& keys = open.back();
+          const std::string& key = value.get_ref<const std::string&>();
+          unique = unique && std::find(keys.begin(), keys.end(), key) == keys.end();
+          keys.push_back(key);
+        }
+        return true;
+      },
+      false);
+  return unique ? parsed : nlohmann::json(nlohmann::json::value_t::discarded);
 }
 
-// Whether the string member name of the document stands for bytes: its
-// text between the quotes with each escape undone. \u0080 to \u009f stand
-// for a stray byte of that value or for the C1 control it is in UTF-8.
-bool member_is(std::string_view document, std::string_view name, std::string_view bytes) {
-  const std::string key = "\"" + std::string(name) + "\":\"";
-  std::size_t at = document.find(key);
-  if (at == std::string_view::npos) return false;
-  std::size_t i = 0;
-  for (at += key.size(); at < document.size() && document[at] != '"'; ++at) {
-    if (document[at] != '\\') {
-      if (i == bytes.size() || bytes[i++] != document[at]) return false;
-    } else if (document[++at] == 'u') {
-      const auto value = std::stoul(std::string(document.substr(at + 1, 4)), nullptr, 16);
-      const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-      at += 4;
-      if (value >= 0x80 && value <= 0x9F && i + 1 < bytes.size() && byte(i) == 0xC2 && byte(i + 1) == value)
-        ++i;
-      if (i == bytes.size() || byte(i++) != value) return false;
-    } else if (i == bytes.size() || bytes[i++] != document[at]) {
-      return false;
-    }
+bool printable(const nlohmann::json& text) {
+  if (!text.is_string()) return false;
+  for (const char c : text.get_ref<const std::string&>()) {
+    if (c < 0x20 || c > 0x7E) return false;
   }
-  return i == bytes.size();
+  return true;
 }
 
-// The field as the text shows it: control bytes as dots.
-std::string dotted(std::string text) {
-  for (char& c : text) {
-    if ((c > 0 && c < 0x20) || c == 0x7F) c = '.';
+// The header line: label, the maker and model the document holds, each
+// padded with spaces, then the date where given and the stored CRC with its
+// marker. Texts of other bytes than printable ASCII reach the terminal in
+// another form: only their absence of padding is compared then.
+bool header_agrees(std::string_view text, nlohmann::json& d, bool jedec) {
+  const std::string_view label = jedec ? "JEDEC     : " : "ONFI      : ";
+  const nlohmann::json& crc = d["crc"];
+  char tail[48];
+  const nlohmann::json& date = d["manufacturer_information"]["date_code"];
+  int n = 0;
+  if (!jedec && !date.is_null()) {
+    n = std::snprintf(tail, sizeof tail, " (20%02u-%02u)", date["year_of_century"].get<unsigned>(),
+                      date["week"].get<unsigned>());
   }
-  return text;
+  std::snprintf(tail + n, sizeof tail - static_cast<std::size_t>(n), " [%04X%s]",
+                crc["stored"].get<unsigned>(), crc["ok"].get<bool>() ? "" : "*");
+  const std::string& manufacturer = d["manufacturer"].get_ref<const std::string&>();
+  const std::string& model = d["model"].get_ref<const std::string&>();
+  if (manufacturer.ends_with(' ') || model.ends_with(' ')) return false;
+  if (!printable(d["manufacturer"]) || !printable(d["model"])) return true;
+  std::string_view line = text.substr(0, text.find('\n'));
+  if (!line.starts_with(label) || !line.ends_with(tail)) return false;
+  // "%s %s": each text with its padding spaces.
+  std::string_view middle = line.substr(label.size(), line.size() - label.size() - std::strlen(tail));
+  if (!middle.starts_with(manufacturer)) return false;
+  middle.remove_prefix(manufacturer.size());
+  while (middle.ends_with(' ')) middle.remove_suffix(1);
+  if (!middle.ends_with(model)) return false;
+  middle.remove_suffix(model.size());
+  return middle.find_first_not_of(' ') == std::string_view::npos;
 }
 
-// The document parses, holds the required members, and agrees with the
-// level-2 text on layout, CRC, manufacturer and model; the level does not
-// change it.
+// The document parses with each key once per object, begins with its
+// format version, holds the members of its layout, and agrees with the
+// level-2 text on layout, CRC, manufacturer and model and the page size;
+// every field it marks undefined is there; the level does not change it.
 void check_json(const tolvik::ParamPage& page, std::string_view text, bool jedec, bool onfi) {
   decode_json(page, 2, json_doc);
   const std::string_view document = json_doc.view();
@@ -189,35 +215,42 @@ void check_json(const tolvik::ParamPage& page, std::string_view text, bool jedec
   if (document.size() > (jedec ? kLongestJsonJedec : kLongestJsonOnfi)) {
     violated("JSON longer than the measured longest", 2);
   }
-  nlohmann::json parsed = nlohmann::json::parse(document, nullptr, false);
-  if (parsed.is_discarded() || !parsed.is_object()) violated("JSON does not parse", 2);
-  for (const char* member : {"version", "layout", "crc", "manufacturer", "model"}) {
-    if (!parsed.contains(member)) violated("JSON lacks a required member", 2);
+  if (!document.starts_with(kJsonHead)) violated("JSON does not begin with its format version", 2);
+  nlohmann::json d = parse_unique(document);
+  if (d.is_discarded() || !d.is_object()) violated("JSON does not parse, or has a key twice", 2);
+  for (const char* member : {"version", "layout", "crc", "manufacturer", "model", "fields_not_defined",
+                             "revision_and_features", "manufacturer_information", "memory_organization",
+                             "electrical_parameters", "vendor", "timing_modes"}) {
+    if (!d.contains(member)) violated("JSON lacks a required member", 2);
   }
-  if (parsed["version"] != tolvik::kVersion) violated("JSON version", 2);
-  if (parsed["layout"] != (jedec ? "JEDEC" : "ONFI")) violated("JSON layout differs", 2);
+  if (d["version"] != tolvik::kVersion) violated("JSON version", 2);
+  if (d["layout"] != (jedec ? "JEDEC" : "ONFI")) violated("JSON layout differs", 2);
+  if (jedec != d.contains("ecc_and_endurance")) violated("JSON ECC blocks of the other layout", 2);
   const tolvik::DecodeResult& result = json_doc.result;
-  nlohmann::json& crc = parsed["crc"];
+  nlohmann::json& crc = d["crc"];
   if (!crc.is_object() || crc["stored"] != result.stored_crc || crc["computed"] != result.computed_crc ||
       crc["ok"] != result.crc_ok) {
     violated("JSON CRC differs from the decoder's", 2);
   }
-  // The members hold the page's fields; the header line shows them (their
-  // control bytes as dots) after its label, then the stored CRC and its
-  // marker at the end of the line.
-  const std::string manufacturer = field_bytes(page, 32, 12);
-  const std::string model = field_bytes(page, 44, 20);
-  if (!member_is(document, "manufacturer", manufacturer) || !member_is(document, "model", model)) {
-    violated("JSON manufacturer or model differs from the page", 2);
+  if (!d["manufacturer"].is_string() || !d["model"].is_string() || !header_agrees(text, d, jedec)) {
+    violated("JSON manufacturer, model or CRC differs from the text's header", 2);
   }
-  const std::string head =
-      std::string(jedec ? "JEDEC     : " : "ONFI      : ") + dotted(manufacturer) + " " + dotted(model) + " ";
-  if (!text.starts_with(head)) violated("the text's manufacturer or model differs from the page", 2);
-  char stamp[16];
-  std::snprintf(stamp, sizeof stamp, "[%04X%s]\n", result.stored_crc, result.crc_ok ? "" : "*");
-  const std::size_t line_end = text.find('\n', head.size());
-  if (line_end == std::string_view::npos || !text.substr(0, line_end + 1).ends_with(stamp)) {
-    violated("JSON CRC differs from the text's", 2);
+  for (const nlohmann::json& pointer : d["fields_not_defined"]) {
+    if (!d.contains(nlohmann::json::json_pointer(pointer.get<std::string>())))
+      violated("JSON marks a field undefined that it does not hold", 2);
+  }
+  // "Page size : total (data+spare)", the total wrapping at 32 bits.
+  // The last such line: the maker and model texts may hold one too.
+  const std::size_t at = text.rfind("\nPage size : ");
+  unsigned total = 0;
+  unsigned data = 0;
+  unsigned spare = 0;
+  const nlohmann::json& organization = d["memory_organization"];
+  if (at == std::string_view::npos ||
+      std::sscanf(text.data() + at, "\nPage size : %u (%u+%u)", &total, &data, &spare) != 3 ||
+      organization["data_bytes_per_page"] != data || organization["spare_bytes_per_page"] != spare ||
+      total != data + spare) {
+    violated("JSON page size differs from the text's", 2);
   }
 
   decode_json(page, 0, json_scratch);

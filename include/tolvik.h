@@ -47,13 +47,18 @@ inline constexpr std::size_t kReportCapacity = 4096;
 // (every family listed, SDR and NV-DDR with every note).
 inline constexpr std::size_t kDumpReportCapacity = 16384;
 
-// Room for any JSON document of decode_page or decode_dump, its NUL included.
-// The longest page documents are 3,673 characters (ONFI) and 3,407 (JEDEC),
-// found by fuzz/longest_report.cpp --json; the fuzz target fails on anything
-// longer. The longest whole-dump document found (fuzz/longest_dump.cpp
-// --json: eight extended-page sections of eight ECC blocks each, behind that
-// ONFI page) is 14,901; twice the room leaves a margin for a longer one.
-inline constexpr std::size_t kJsonCapacity = 32768;
+// Room for any JSON document of decode_page, decode_dump, render_page or
+// render_dump, its NUL included. The longest page documents are 6,700
+// characters (ONFI: Micron's vendor block by name, a revision that leaves
+// 26 fields undefined) and 4,750 (JEDEC), found by fuzz/longest_report.cpp
+// --json; the page fuzz target fails on anything longer. The longest
+// whole-dump document found (fuzz/longest_dump.cpp --json: eight
+// extended-page sections of eight ECC blocks each, behind such an ONFI page)
+// is 25,124; the dump fuzz target fails on anything past this room. The
+// views (-m, -T) and the check (-c) add their members to the same document:
+// 64 KiB, two and a half times the longest dump, leaves them room, and they
+// measure their longest against it.
+inline constexpr std::size_t kJsonCapacity = 65536;
 
 // Room for any byte map (View::Map) of a page or a whole dump, as text or
 // as the JSON document that holds it, its NUL included. The longest known

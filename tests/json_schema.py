@@ -5,10 +5,11 @@ Usage: json_schema.py TOLVIK SCHEMA DIR...
 
 `tolvik -j FILE` and `tolvik -j -a FILE` for every *.bin in the directories
 and for generated pages of both layouts (all-0xFF, random with and without a
-matching CRC, odd bytes in the text fields, no signature, empty, missing):
-valid against the schema, one line, the text run's exit status, the same
-document at every level. Usage errors with -j: one valid document holding
-the message, status 2. The schema must reject documents broken on purpose.
+matching CRC, odd bytes in the text fields, the vendor layouts of Micron and
+Macronix, late ONFI revisions, no signature, empty, missing): valid against
+the schema, one line, format_version first, no key twice in an object, the
+text run's exit status, the same document at every level. The schema must
+take the usage-error document and reject documents broken on purpose.
 """
 import copy
 import json
@@ -47,8 +48,25 @@ def generated(rng):
                 page[32:64] = bytes([0, 1, 0x22, 0x5C, 0x7F, 0x80, 0xFF, 0x1F] * 4)
             yield f"{tag}-random-{k}", with_crc(page, size) if k % 2 else bytes(page)
         yield f"{tag}-signature-only", signature
+    # The makers whose vendor blocks are documented, and revisions that
+    # leave fields undefined (5.0 drops the partial page, bit 14 is late).
+    for name, maker, jedec_id, revision in (("micron", b"MICRON", 0x2C, 0x007E),
+                                             ("macronix", b"macronix", 0xC2, 0x1000),
+                                             ("late", b"OTHER", 0x2C, 0x4000)):
+        page = bytearray(b"ONFI" + rng.randbytes(252))
+        page[4:6] = revision.to_bytes(2, "little")
+        page[32:44] = maker.ljust(12)
+        page[64] = jedec_id
+        yield f"onfi-{name}", with_crc(page, 256)
     yield "no-signature", rng.randbytes(512)
     yield "empty", b""
+
+
+def unique_keys(pairs):
+    keys = [key for key, _ in pairs]
+    if len(keys) != len(set(keys)):
+        raise ValueError(f"a key twice in one object: {keys}")
+    return dict(pairs)
 
 
 def run(tool, args):
@@ -62,13 +80,13 @@ def check(tool, validator, path, failures):
         status, out, err = run(tool, ["-j", *mode, str(path)])
         if err or status != run(tool, [*mode, str(path)])[0]:
             failures.append(f"{label}: standard error {err[:100]!r} or an exit status unlike the text run's")
-        if not out.endswith(b"\n") or out.count(b"\n") != 1:
-            failures.append(f"{label}: not one line")
+        if not out.endswith(b"\n") or out.count(b"\n") != 1 or not out.startswith(b'{"format_version":2,'):
+            failures.append(f"{label}: not one line, or format_version is not first")
             continue
         try:
-            document = json.loads(out.decode("utf-8"))
+            document = json.loads(out.decode("utf-8"), object_pairs_hook=unique_keys)
         except ValueError as error:
-            failures.append(f"{label}: not UTF-8 JSON: {error}")
+            failures.append(f"{label}: not UTF-8 JSON with unique keys: {error}")
             continue
         for error in validator.iter_errors(document):
             failures.append(f"{label}: {'/'.join(map(str, error.absolute_path))}: {error.message}")
@@ -85,6 +103,8 @@ USAGE_ERRORS = [
     (["-j", "-q", "page.bin"], "Unknown option: -q"),
     (["-q", "--json", "page.bin"], "Unknown option: -q"),
     (["-j", "page.bin", "1t"], "The save flag does not go with --json: redirect standard output"),
+    (["-j", "-m", "-T", "page.bin"], "Options -m and -T do not go together"),
+    (["-j", "--timings=ddr:9", "page.bin"], "Unknown timing mode: ddr:9"),
 ]
 
 
@@ -100,36 +120,69 @@ def check_usage_errors(tool, validator, failures):
             failures.append(f"{label}: {'/'.join(map(str, error.absolute_path))}: {error.message}")
         if document.get("messages") != [{"text": message, "severity": "error"}]:
             failures.append(f"{label}: messages {document.get('messages')!r}")
-        yield document
+
+
+def set_member(pointer, value):
+    def damage(document):
+        *path, last = pointer.strip("/").split("/")
+        node = document
+        for key in path:
+            node = node[int(key) if isinstance(node, list) else key]
+        if value is KeyError:
+            del node[last]
+        else:
+            node[last] = value
+    return damage
 
 
 # What each broken document lacks or holds wrongly; each must be rejected.
 BREAKS = {
     "page": [
-        *[(f"without {m}", lambda d, m=m: d.pop(m)) for m in
-          ("version", "file", "messages", "layout", "crc", "manufacturer", "model", "electrical")],
-        ("an unknown member", lambda d: d.update(unknown=1)),
-        ("a number as a string", lambda d: d["organisation"].update(pages_per_block="64")),
-        ("a number for a boolean", lambda d: d["crc"].update(ok=1)),
-        ("a flag word without its set", lambda d: d["identification"].update(features={"value": 1})),
-        ("sections without a layout", lambda d: d.update(layout=None)),
+        *[(f"without {m}", set_member(m, KeyError)) for m in
+          ("format_version", "version", "file", "messages", "layout", "crc", "manufacturer", "model",
+           "fields_not_defined", "electrical_parameters", "timing_modes")],
+        ("format version 1", set_member("format_version", 1)),
+        ("an unknown member", set_member("unknown", 1)),
+        ("an unknown field in a block", set_member("memory_organization/page_size_bytes", 1)),
+        ("a field without its block", set_member("memory_organization/luns", KeyError)),
+        ("a number as a string", set_member("memory_organization/pages_per_block", "64")),
+        ("a number for a boolean", set_member("crc/ok", 1)),
+        ("a message as a bare string", set_member("messages", ["Read file Error"])),
+        ("a message of unknown severity", set_member("messages/0/severity", "fatal")),
+        ("a flag word without its set", set_member("revision_and_features/features", {"value": 1})),
+        ("endurance as a string", set_member("memory_organization/block_endurance/cycles", "60000")),
+        ("endurance null without its reason",
+         set_member("memory_organization/block_endurance/cycles", None)),
+        ("a JEDEC block on an ONFI page", set_member("ecc_and_endurance", {})),
+        ("a speed as text", set_member("timing_modes/sdr/fastest_rate", "upto 50 MHz")),
+        ("a rate unit not the family's", set_member("timing_modes/sdr/rate_unit", "MT/s")),
+        ("vendor fields of another layout", set_member("vendor/layout", None)),
+        ("a field name that is no pointer", set_member("fields_not_defined", ["training_commands"])),
+        ("blocks without a layout", set_member("layout", None)),
+    ],
+    "jedec": [
+        ("three ECC blocks", lambda d: d["ecc_and_endurance"]["ecc_blocks"].pop()),
+        ("an ECC block without its empty mark", set_member("ecc_and_endurance/ecc_blocks/0/empty", KeyError)),
+        ("the ID without all its bytes", set_member("manufacturer_information/jedec_manufacturer_id_bytes", "a7")),
+        ("a rate in MT/s", set_member("timing_modes/toggle_ddr2/rate_unit", "MT/s")),
     ],
     "dump": [
-        ("an unknown decoded source", lambda d: d["decoded"].update(source="guess")),
-        ("an extended page without state", lambda d: d["extended_page"].pop("state")),
-        ("an ECC section without its count not shown", lambda d: d["extended_page"]["sections"][0].pop(
-            "ecc_blocks_not_shown")),
+        ("an unknown decoded source", set_member("decoded/source", "guess")),
+        ("an extended page without state", set_member("extended_page/state", KeyError)),
+        ("an ECC section without its count not shown",
+         set_member("extended_page/sections/0/ecc_blocks_not_shown", KeyError)),
+        ("an extended ECC block without its rest", set_member("extended_page/sections/0/ecc_blocks/0/rest", KeyError)),
         ("a copy without its verdict", lambda d: d["copies"].append({"stored": 1, "computed": 1})),
-        ("a negative size", lambda d: d.update(data_size_bytes=-1)),
-        ("one -a member missing", lambda d: d.pop("raw_size_bytes")),
+        ("a negative size", set_member("data_size_bytes", -1)),
+        ("one -a member missing", set_member("raw_size_bytes", KeyError)),
     ],
     "usage": [
-        ("a usage error without its format", lambda d: d.pop("format_version")),
-        ("a message as a plain string", lambda d: d.update(messages=["Unknown option: -q"])),
-        ("a message without its severity", lambda d: d["messages"][0].pop("severity")),
-        ("a usage error with a file", lambda d: d.update(file="page.bin")),
+        ("a usage error with an unknown member", set_member("layout", None)),
+        ("a usage error without messages", set_member("messages", KeyError)),
     ],
 }
+
+USAGE = {"format_version": 2, "version": "v0.17", "messages": [{"text": "Unknown option: -q", "severity": "error"}]}
 
 
 def main():
@@ -140,7 +193,8 @@ def main():
     failures = []
     files = sorted(p for d in dirs for p in pathlib.Path(d).glob("*.bin"))
     layouts = set()
-    originals = {}
+    vendors = set()
+    originals = {"usage": USAGE}
     with tempfile.TemporaryDirectory() as work:
         for name, data in generated(random.Random(20302)):
             files.append(pathlib.Path(work) / f"{name}.bin")
@@ -149,12 +203,17 @@ def main():
         for path in files:
             for mode, document in check(tool, validator, path, failures):
                 layouts.add(document.get("layout"))
+                vendors.add(document.get("vendor", {}).get("layout", "none"))
                 if path.name == "mt29f32g08abcdbj4.onfi.bin" and not mode:
                     originals["page"] = document
+                if path.name == "tv256g08mdt4b.jedec.bin" and not mode:
+                    originals["jedec"] = document
                 if path.name == "mt29f32g08abcdbj4.onfi-dump.bin" and mode:
                     originals["dump"] = document
-    for document in check_usage_errors(tool, validator, failures):
-        originals.setdefault("usage", document)
+    for usage in (USAGE, {**USAGE, "file": "page.bin"}):
+        for error in validator.iter_errors(usage):
+            failures.append(f"the usage-error document: {error.message}")
+    check_usage_errors(tool, validator, failures)
     for kind, breaks in BREAKS.items():
         if kind not in originals:
             failures.append(f"no {kind} sample to break")
@@ -164,8 +223,8 @@ def main():
             damage(broken)
             if validator.is_valid(broken):
                 failures.append(f"the schema accepts a document with {what}")
-    if layouts != {"ONFI", "JEDEC", None}:
-        failures.append(f"the inputs gave only the layouts {layouts}")
+    if layouts != {"ONFI", "JEDEC", None} or not {"Micron", "Macronix", None} <= vendors:
+        failures.append(f"the inputs gave only the layouts {layouts} and vendor layouts {vendors}")
     print("\n".join(failures + [f"{len(files)} inputs, {len(failures)} failures"]))
     return 1 if failures else 0
 
