@@ -82,9 +82,8 @@ constexpr DumpLayout kDumpLayouts[] = {
     {Layout::Onfi, "ONFI", 256, 254},
 };
 
-// The ONFI feature bit announcing an extended parameter page, and how many
-// copies of the page precede it when the page does not say.
-constexpr unsigned kFeatureExtendedPage = 7;
+// How many copies of the page precede the extended page when the page does
+// not say.
 constexpr std::uint32_t kCopiesBeforeEppDefault = 3;
 
 const DumpLayout* find_layout(std::span<const std::uint8_t> dump) {
@@ -189,7 +188,7 @@ void parse_sections(ExtendedPage& epp) {
 
 void parse_extended_page(std::span<const std::uint8_t> dump, const OnfiPage& page, ExtendedPage& epp) {
   epp = {};
-  if ((page[onfi::Features].raw >> kFeatureExtendedPage & 1U) == 0) return;
+  if ((page[onfi::Features].raw >> onfi::kFeatureExtendedPage & 1U) == 0) return;
   epp.length = static_cast<std::uint32_t>(page[onfi::ExtendedPageLength].value);
   const std::uint32_t copies_before = page[onfi::ParameterPageCount].raw;
   epp.offset = 256U * (copies_before == 0 ? kCopiesBeforeEppDefault : copies_before);

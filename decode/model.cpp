@@ -46,18 +46,17 @@ void parse_fields(std::span<const FieldInfo> table, std::span<const std::uint8_t
         field.value = field.raw & 0xFFU;
         break;
       case FieldKind::Reserved:
-      case FieldKind::Vendor:
       case FieldKind::Text:
-      case FieldKind::Signature: {
-        // Nothing to compute; a reserved range records whether it holds
-        // anything but zeros.
-        if (info.kind != FieldKind::Reserved) break;
-        bool zero = true;
-        for (std::size_t at = info.first; at <= info.last && zero; ++at)
-          zero = at >= page.size() || page[at] == 0;
-        field.value = zero ? 0U : 1U;
+        // Where the first byte that breaks the field's rule stands: a
+        // reserved byte that is not 0, a text byte outside printable ASCII.
+        // No field starts at byte 0, so 0 says there is none.
+        field.value = 0;
+        for (std::size_t at = info.first; at <= info.last && field.value == 0; ++at) {
+          const std::uint8_t b = at < page.size() ? page[at] : 0U;
+          const bool broken = info.kind == FieldKind::Reserved ? b != 0 : b < 0x20 || b > 0x7E;
+          if (broken) field.value = at;
+        }
         break;
-      }
       default:
         break;
     }
@@ -162,7 +161,7 @@ constexpr Maker kMakers[] = {
     {0xAD, "SK Hynix", kHynixTexts},
     {0xBC, "Biwin", kBiwinTexts},
     {0xC2, "Macronix", kMacronixTexts},
-    {0xC8, "ESMT, GigaDevice, Powerchip or Zentel", kC8Texts},
+    {0xC8, "ESMT, GigaDevice, Powerchip, Zentel or Mira", kC8Texts},
     {0xC9, "Heyang", kHeyangTexts},
     {0xCD, "Longsys/FORESEE", kLongsysTexts},
     {0xD5, "Etron", kEtronTexts},

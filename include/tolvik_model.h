@@ -100,7 +100,10 @@ struct FieldInfo {
 struct Field {
   // The value in its natural unit: a Number times its scale, an Endurance in
   // cycles (exact; 0 with exact false when it passes 2^64), PlaneBits the
-  // number of bits; every other kind its stored number.
+  // number of bits, Reserved the offset of its first byte that is not 0 and
+  // Text that of its first byte outside 0x20-0x7E (0: there is none; the
+  // offset counts in the bytes parsed, as the field's range does); every
+  // other kind its stored number.
   std::uint64_t value;
   // The field's first four bytes as a little-endian number.
   std::uint32_t raw;
@@ -249,6 +252,9 @@ extern const TimingFamilyInfo kFamilies[kFamilyCount];
 // revisions, which moved and dropped older fields.
 inline constexpr std::uint16_t kRevision50 = 0x1000;
 inline constexpr std::uint16_t kLateRevisions = 0x7000;
+
+// The feature bit that announces an extended parameter page.
+inline constexpr unsigned kFeatureExtendedPage = 7;
 
 }  // namespace onfi
 
