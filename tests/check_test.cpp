@@ -266,5 +266,18 @@ TEST(Check, CommandEndToEnd) {
       "last": 255, "message": "stored 0x8A62, computed 0x8A63"}])"));
 }
 
+TEST(Check, ManPageAndSchemaListEveryRule) {
+  const std::string man = read_file(kSamples + "/../man/tolvik.1.in");
+  const auto schema = nlohmann::json::parse(read_file(kSamples + "/../schema/tolvik.schema.json"));
+  std::vector<std::string> ids;
+  for (const CheckRule& rule : check_rules()) {
+    ids.emplace_back(rule.id);
+    std::string id;
+    for (const char c : rule.id) id += c == '-' ? std::string("\\-") : std::string(1, c);
+    EXPECT_NE(man.find("\n.B " + id + "\n"), std::string::npos) << rule.id;
+  }
+  EXPECT_EQ(schema["$defs"]["findings"]["items"]["properties"]["rule"]["enum"], nlohmann::json(ids));
+}
+
 }  // namespace
 }  // namespace tolvik::test

@@ -33,7 +33,8 @@ check() {
 }
 
 check 'tolvik --j' '--json'
-check 'tolvik -' '-a --all -x --hex -j --json -h --help -V --version --'
+check 'tolvik -' '-a --all -x --hex -j --json -c --check -h --help -V --version --'
+check 'tolvik -a --ch' '--check'
 check 'tolvik -a --h' '--hex --help'
 check 'tolvik pa' 'page.bin page.hex'
 check 'tolvik -x page.h' 'page.hex'
