@@ -5,6 +5,7 @@
 // no-page alone looks at the input's bytes, since there is no page to model.
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <iterator>
 
 #include "decode/decode.h"
@@ -37,6 +38,13 @@ constexpr Both kTBers{onfi::TBers, jedec::TBers};
 constexpr Both kTR{onfi::TR, jedec::TR};
 constexpr Both kCrc{onfi::Crc, jedec::Crc};
 
+// The highest revision bit the page claims that the layout names (0: none),
+// and its name.
+struct Claim {
+  unsigned bit = 0;
+  std::string_view name;
+};
+
 // What the rules look at: the page of either layout and, with -a, the dump
 // around it; or the bytes of an input that holds no page.
 struct Subject {
@@ -47,6 +55,7 @@ struct Subject {
   const PageCrc* crc = nullptr;
   const Maker* maker = nullptr;
   const char* manufacturer = "";
+  Claim claim;
   const Dump* dump = nullptr;
   bool no_page = false;
   std::span<const std::uint8_t> input;
@@ -77,6 +86,10 @@ Subject subject_of(const PageModel& page) {
   s.layout = page.layout;
   if (page.layout == Layout::Onfi) take_page(page.onfi, onfi::kFields, s);
   if (page.layout == Layout::Jedec) take_page(page.jedec, jedec::kFields, s);
+  if (page.layout == Layout::None) return s;
+  for (const FlagText& row : s.info(kRevisionField).bits) {
+    if (flag_set(row, s.revision, s.revision)) s.claim = {row.bit, flag_name(row)};
+  }
   return s;
 }
 
@@ -90,13 +103,14 @@ struct Sink {
   Finding* next(bool has_range, std::size_t first, std::size_t last) {
     ++(rule.severity == Severity::Failure ? findings.failures : findings.warnings);
     if (findings.count == kFindingsMax) return nullptr;
+    // Field by field: the message's room is not cleared, only ended.
     Finding& f = findings.items[findings.count++];
-    f = {rule.severity,
-         rule.id,
-         has_range,
-         static_cast<std::uint16_t>(first),
-         static_cast<std::uint16_t>(last),
-         {}};
+    f.severity = rule.severity;
+    f.rule = std::string_view(rule.id);
+    f.has_range = has_range;
+    f.first = static_cast<std::uint16_t>(first);
+    f.last = static_cast<std::uint16_t>(last);
+    f.message[0] = '\0';
     return &f;
   }
 
@@ -127,21 +141,6 @@ struct Sink {
 };
 
 std::uint32_t u32(const Field& field) { return static_cast<std::uint32_t>(field.value); }
-
-// The highest revision bit the page claims that the layout names (0: none),
-// and its name.
-struct Claim {
-  unsigned bit = 0;
-  std::string_view name;
-};
-Claim claimed_revision(const Subject& s) {
-  Claim claim;
-  for (const FlagText& row : s.info(kRevisionField).bits) {
-    if (flag_set(row, s.revision, s.revision)) claim = {row.bit, flag_name(row)};
-  }
-  return claim;
-}
-
 // ---- Copies and the extended page (-a) ---------------------------------------
 
 void rule_crc(const Subject& s, Sink& sink) {
@@ -234,17 +233,20 @@ constexpr ByteRange kOnfi52[] = {{16, 31}, {67, 79}, {86, 91}, {111, 111}, {115,
 // Reserved at every revision listed, for a page that claims none.
 constexpr ByteRange kOnfiEvery[] = {{16, 31}, {67, 79}};
 
+constexpr std::span<const ByteRange> kOnfiRangeSets[] = {kOnfiEvery, kOnfi10, kOnfi22,
+                                                         kOnfi30,    kOnfi40, kOnfi52};
+// Plain bytes, no pointers: every pointer in a table costs each run a
+// relocation at start.
 struct ReservedAt {
-  std::string_view documented;  // the revision whose ranges are used
-  std::span<const ByteRange> ranges;
+  char documented[4];  // the revision whose ranges are used
+  std::uint8_t set;    // in kOnfiRangeSets
 };
 // By the highest revision bit the page claims, 0 for none. A revision the
 // reference does not list takes the nearest listed one: 2.0, 2.1 and 2.3
 // that of 2.2, 4.1 and 4.2 that of 4.0, 5.0 and 5.1 that of 5.2.
 constexpr ReservedAt kOnfiReserved[] = {
-    {"", kOnfiEvery}, {"1.0", kOnfi10}, {"2.2", kOnfi22}, {"2.2", kOnfi22}, {"2.2", kOnfi22},
-    {"2.2", kOnfi22}, {"3.0", kOnfi30}, {"3.1", kOnfi30}, {"3.2", kOnfi30}, {"4.0", kOnfi40},
-    {"4.0", kOnfi40}, {"4.0", kOnfi40}, {"5.2", kOnfi52}, {"5.2", kOnfi52},
+    {"", 0},    {"1.0", 1}, {"2.2", 2}, {"2.2", 2}, {"2.2", 2}, {"2.2", 2}, {"3.0", 3},
+    {"3.1", 3}, {"3.2", 3}, {"4.0", 4}, {"4.0", 4}, {"4.0", 4}, {"5.2", 5}, {"5.2", 5},
 };
 
 // The JEDEC layout's reserved ranges, and bytes 6-7 of each ECC block.
@@ -256,12 +258,13 @@ constexpr ByteRange kJedecReserved[] = {{14, 31},   {70, 79},   {86, 91},   {106
 
 // The first byte of the range that is not 0 (0: none), from the fields in
 // it: a reserved field says where its first such byte is, the others hold
-// their bytes in raw.
-std::uint32_t first_not_zero(const Subject& s, ByteRange range) {
-  for (std::size_t i = 0; i < s.infos.size(); ++i) {
+// their bytes in raw. Fields and ranges are in byte order: the walk goes on
+// from the field where the range before it stopped.
+std::uint32_t first_not_zero(const Subject& s, ByteRange range, std::size_t& i) {
+  for (; i < s.infos.size() && s.infos[i].first <= range.last; ++i) {
     const FieldInfo& info = s.infos[i];
     const Field& field = s.fields[i];
-    if (info.last < range.first || info.first > range.last) continue;
+    if (info.last < range.first) continue;
     if (info.kind == FieldKind::Reserved) {
       if (field.value >= range.first && field.value <= range.last) return u32(field);
       continue;
@@ -276,27 +279,23 @@ std::uint32_t first_not_zero(const Subject& s, ByteRange range) {
 
 void rule_reserved(const Subject& s, Sink& sink) {
   if (s.layout == Layout::None) return;
-  if (!s.onfi()) {
-    for (const ByteRange range : kJedecReserved) {
-      if (const std::uint32_t at = first_not_zero(s, range); at != 0)
-        sink.add_bytes(range.first, range.last, "byte %u is not 0; reserved in the JEDEC layout", at);
-    }
-    return;
+  const ReservedAt& reserved = kOnfiReserved[s.claim.bit < std::size(kOnfiReserved) ? s.claim.bit : 0];
+  // Where the ranges come from, said once for all of them.
+  char from[48] = "reserved";
+  Report where{from};
+  where.length = std::char_traits<char>::length(from);
+  if (s.onfi() && s.claim.bit == 0) {
+    report_append(where, 0, " at every revision");
+  } else if (s.onfi()) {
+    const std::string_view documented = reserved.documented;
+    report_append(where, 0, " at %s", documented);
+    if (documented != s.claim.name) report_append(where, 0, ", nearest to %s", s.claim.name);
   }
-  const Claim claim = claimed_revision(s);
-  const ReservedAt& reserved = kOnfiReserved[claim.bit < std::size(kOnfiReserved) ? claim.bit : 0];
-  for (const ByteRange range : reserved.ranges) {
-    const std::uint32_t at = first_not_zero(s, range);
-    if (at == 0) continue;
-    if (claim.bit == 0) {
-      sink.add_bytes(range.first, range.last, "byte %u is not 0; reserved at every ONFI revision", at);
-    } else if (claim.name == reserved.documented) {
-      sink.add_bytes(range.first, range.last, "byte %u is not 0; reserved at ONFI %s", at, claim.name);
-    } else {
-      sink.add_bytes(range.first, range.last,
-                     "byte %u is not 0; reserved at ONFI %s, the nearest documented to %s", at,
-                     reserved.documented, claim.name);
-    }
+  const std::string_view text(from, where.length);
+  std::size_t field = 0;
+  for (const ByteRange range : s.onfi() ? kOnfiRangeSets[reserved.set] : kJedecReserved) {
+    if (const std::uint32_t at = first_not_zero(s, range, field); at != 0)
+      sink.add_bytes(range.first, range.last, "byte %u is not 0 (%s)", at, text);
   }
 }
 
@@ -320,7 +319,7 @@ constexpr ReservedBits kBits32[] = {{onfi::Revision, 0xFE01},         {onfi::Fea
 
 void rule_reserved_bits(const Subject& s, Sink& sink) {
   if (!s.onfi()) return;
-  const Claim claim = claimed_revision(s);
+  const Claim& claim = s.claim;
   std::span<const ReservedBits> bits;
   if (claim.name == "1.0") bits = kBits10;
   if (claim.name == "3.0") bits = kBits30;
@@ -343,7 +342,7 @@ void rule_text(const Subject& s, Sink& sink) {
 }
 
 void rule_revision(const Subject& s, Sink& sink) {
-  if (s.layout == Layout::None || claimed_revision(s).bit != 0) return;
+  if (s.layout == Layout::None || s.claim.bit != 0) return;
   sink.add(s.info(kRevisionField), "0x%04X names no %s revision", unsigned{s.revision},
            s.onfi() ? "ONFI" : "JEDEC");
 }
@@ -426,7 +425,7 @@ void rule_extended_length(const Subject& s, Sink& sink) {
 }
 
 void rule_timing_mode_0(const Subject& s, Sink& sink) {
-  if (!s.onfi() || claimed_revision(s).bit == 0) return;
+  if (!s.onfi() || s.claim.bit == 0) return;
   const Field& modes = s.field(onfi::SdrModes);
   if ((modes.raw & 1U) == 0) sink.add(s.info(onfi::SdrModes), "0x%04X: no mode 0", modes.raw);
 }
@@ -454,7 +453,7 @@ void rule_power_of_two(const Subject& s, Sink& sink) {
   for (const Both id : {kDataBytes, kPagesPerBlock}) {
     const std::uint64_t value = s.field(id).value;
     if (value != 0 && (value & (value - 1)) != 0)
-      sink.add(s.info(id), "%s: %u, not a power of two", s.info(id).name, u32(s.field(id)));
+      sink.add(s.info(id), "%u is not a power of two", u32(s.field(id)));
   }
 }
 
@@ -594,103 +593,99 @@ void rule_no_page(const Subject& s, Sink& sink) {
 
 // ---- The rule table -----------------------------------------------------------------
 
-struct RuleRow {
-  CheckRule rule;
-  void (*check)(const Subject&, Sink&);
-};
-
 constexpr Severity kFail = Severity::Failure;
 constexpr Severity kWarn = Severity::Warning;
 
-constexpr RuleRow kRules[] = {
-    {{"crc", kFail, "the stored CRC differs from the one computed over the page",
-      "onfi-parameter-page.md section 4, jedec-parameter-page.md section 1"},
-     rule_crc},
-    {{"copy-crc", kWarn,
-      "(-a) a copy of the page or of the extended page fails its check while the copy used passes",
-      "makers.md section C.6, onfi-parameter-page.md section 7"},
-     rule_copy_crc},
-    {{"copy-majority", kWarn, "(-a) no copy passes its check; the bit-wise majority of three is used",
-      "makers.md section C.6"},
-     rule_copy_majority},
-    {{"extended-page", kFail,
-      "(-a, ONFI) an extended page is announced and no valid copy of it (nor their majority) is in the "
-      "input, "
-      "or a section runs past its end",
-      "onfi-parameter-page.md section 7, makers.md section C.11"},
-     rule_extended_page},
-    {{"reserved", kWarn,
-      "a range reserved at the highest revision the page claims holds a byte that is not 0 (one finding per "
-      "range)",
-      "onfi-parameter-page.md section 3 (nearest listed revision for the others), jedec-parameter-page.md "
-      "sections 2 and 4"},
-     rule_reserved},
-    {{"reserved-bits", kWarn, "(ONFI 1.0, 3.0, 3.2) a bit reserved at the revision the page claims is set",
-      "onfi-parameter-page.md section 3"},
-     rule_reserved_bits},
-    {{"text", kWarn, "the maker or model text holds a byte outside 0x20-0x7E (ASCII padded with spaces)",
-      "onfi-parameter-page.md sections 1.2 and 5"},
-     rule_text},
-    {{"revision", kWarn, "the revision field names no known revision (as SPI-NAND pages do)",
-      "onfi-parameter-page.md sections 2.1 and 5, jedec-parameter-page.md section 3.1, makers.md section "
-      "C.2"},
-     rule_revision},
-    {{"page-count", kWarn, "(ONFI 2.1 on) fewer than 3 parameter pages",
-      "onfi-parameter-page.md sections 1.1 and 5"},
-     rule_page_count},
-    {{"ecc-extended", kFail,
-      "(ONFI 2.1 on) ECC bits 255 while no extended page is announced, or an extended page announced shorter "
-      "than its 32-byte header, or than 48 bytes (header and one ECC section) with ECC bits 255",
-      "onfi-parameter-page.md sections 1.3, 5 and 7"},
-     rule_ecc_extended},
-    {{"extended-length", kWarn,
-      "(ONFI 2.1 on) an extended page length given while no extended page is announced",
-      "onfi-parameter-page.md sections 1.1 and 7"},
-     rule_extended_length},
-    {{"timing-mode-0", kFail, "(ONFI) a page that claims a revision does not support SDR timing mode 0",
-      "onfi-parameter-page.md sections 2.9 and 5"},
-     rule_timing_mode_0},
-    {{"geometry", kFail, "data bytes per page, pages per block, blocks per LUN or LUNs is 0",
-      "onfi-parameter-page.md section 1.3, jedec-parameter-page.md section 2"},
-     rule_geometry},
-    {{"partial-page", kWarn, "(ONFI) the partial page holds more data bytes than the page",
-      "makers.md section C.4"},
-     rule_partial_page},
-    {{"power-of-two", kWarn, "data bytes per page or pages per block is not a power of two",
-      "makers.md section C.5, onfi-parameter-page.md section 1.3"},
-     rule_power_of_two},
-    {{"address-cycles", kWarn, "row or column address cycles are 0",
-      "onfi-parameter-page.md section 2.6, makers.md section C.2"},
-     rule_address_cycles},
-    {{"bits-per-cell", kWarn, "bits per cell is 0 or above 4", "onfi-parameter-page.md section 1.3"},
-     rule_bits_per_cell},
-    {{"bad-blocks", kWarn, "(ONFI) the maximum of bad blocks per LUN is not below the blocks per LUN",
-      "onfi-parameter-page.md section 1.3"},
-     rule_bad_blocks},
-    {{"array-times", kWarn, "tR, tPROG or tBERS is 0, tBERS is below tPROG, or tR is above tPROG",
-      "onfi-parameter-page.md sections 1.4 and 8, jedec-parameter-page.md section 2"},
-     rule_array_times},
-    {{"date", kWarn, "(ONFI) a date code is given and its week (byte 66) is 0 or above 53",
-      "onfi-parameter-page.md sections 1.2 and 6"},
-     rule_date},
-    {{"maker", kWarn, "the JEDEC ID names no known maker, or another maker than the maker text",
-      "makers.md sections A and C.22"},
-     rule_maker},
-    {{"no-page", kFail, "the input holds no page; the message says what it holds instead",
-      "onfi-parameter-page.md sections 1.1 and 7, jedec-parameter-page.md section 2"},
-     rule_no_page},
+// Every rule: its id, severity, what it checks and the reference that
+// states it.
+constexpr CheckRule kRules[] = {
+    {"crc", kFail, "the stored CRC differs from the one computed over the page",
+     "onfi-parameter-page.md section 4, jedec-parameter-page.md section 1"},
+    {"copy-crc", kWarn,
+     "(-a) a copy of the page or of the extended page fails its check while the copy used passes",
+     "makers.md section C.6, onfi-parameter-page.md section 7"},
+    {"copy-majority", kWarn, "(-a) no copy passes its check; the bit-wise majority of three is used",
+     "makers.md section C.6"},
+    {"extended-page", kFail,
+     "(-a, ONFI) an extended page is announced and no valid copy of it (nor their majority) is in the "
+     "input, or a section runs past its end",
+     "onfi-parameter-page.md section 7, makers.md section C.11"},
+    {"reserved", kWarn,
+     "a range reserved at the highest revision the page claims holds a byte that is not 0 (one finding per "
+     "range)",
+     "onfi-parameter-page.md section 3 (nearest listed revision for the others), jedec-parameter-page.md "
+     "sections 2 and 4"},
+    {"reserved-bits", kWarn, "(ONFI 1.0, 3.0, 3.2) a bit reserved at the revision the page claims is set",
+     "onfi-parameter-page.md section 3"},
+    {"text", kWarn, "the maker or model text holds a byte outside 0x20-0x7E (ASCII padded with spaces)",
+     "onfi-parameter-page.md sections 1.2 and 5"},
+    {"revision", kWarn, "the revision field names no known revision (as SPI-NAND pages do)",
+     "onfi-parameter-page.md sections 2.1 and 5, jedec-parameter-page.md section 3.1, makers.md section "
+     "C.2"},
+    {"page-count", kWarn, "(ONFI 2.1 on) fewer than 3 parameter pages",
+     "onfi-parameter-page.md sections 1.1 and 5"},
+    {"ecc-extended", kFail,
+     "(ONFI 2.1 on) ECC bits 255 while no extended page is announced, or an extended page announced shorter "
+     "than its 32-byte header, or than 48 bytes (header and one ECC section) with ECC bits 255",
+     "onfi-parameter-page.md sections 1.3, 5 and 7"},
+    {"extended-length", kWarn,
+     "(ONFI 2.1 on) an extended page length given while no extended page is announced",
+     "onfi-parameter-page.md sections 1.1 and 7"},
+    {"timing-mode-0", kFail, "(ONFI) a page that claims a revision does not support SDR timing mode 0",
+     "onfi-parameter-page.md sections 2.9 and 5"},
+    {"geometry", kFail, "data bytes per page, pages per block, blocks per LUN or LUNs is 0",
+     "onfi-parameter-page.md section 1.3, jedec-parameter-page.md section 2"},
+    {"partial-page", kWarn, "(ONFI) the partial page holds more data bytes than the page",
+     "makers.md section C.4"},
+    {"power-of-two", kWarn, "data bytes per page or pages per block is not a power of two",
+     "makers.md section C.5, onfi-parameter-page.md section 1.3"},
+    {"address-cycles", kWarn, "row or column address cycles are 0",
+     "onfi-parameter-page.md section 2.6, makers.md section C.2"},
+    {"bits-per-cell", kWarn, "bits per cell is 0 or above 4", "onfi-parameter-page.md section 1.3"},
+    {"bad-blocks", kWarn, "(ONFI) the maximum of bad blocks per LUN is not below the blocks per LUN",
+     "onfi-parameter-page.md section 1.3"},
+    {"array-times", kWarn, "tR, tPROG or tBERS is 0, tBERS is below tPROG, or tR is above tPROG",
+     "onfi-parameter-page.md sections 1.4 and 8, jedec-parameter-page.md section 2"},
+    {"date", kWarn, "(ONFI) a date code is given and its week (byte 66) is 0 or above 53",
+     "onfi-parameter-page.md sections 1.2 and 6"},
+    {"maker", kWarn, "the JEDEC ID names no known maker, or another maker than the maker text",
+     "makers.md sections A and C.22"},
+    {"no-page", kFail, "the input holds no page; the message says what it holds instead",
+     "onfi-parameter-page.md sections 1.1 and 7, jedec-parameter-page.md section 2"},
 };
 
-constexpr auto kRuleList = [] {
-  std::array<CheckRule, std::size(kRules)> rules{};
-  for (std::size_t i = 0; i < rules.size(); ++i) rules[i] = kRules[i].rule;
-  return rules;
-}();
+// The routine of each rule, in the table's order.
+using RuleRoutine = void (*)(const Subject&, Sink&);
+constexpr RuleRoutine kRoutines[] = {
+    rule_crc,
+    rule_copy_crc,
+    rule_copy_majority,
+    rule_extended_page,
+    rule_reserved,
+    rule_reserved_bits,
+    rule_text,
+    rule_revision,
+    rule_page_count,
+    rule_ecc_extended,
+    rule_extended_length,
+    rule_timing_mode_0,
+    rule_geometry,
+    rule_partial_page,
+    rule_power_of_two,
+    rule_address_cycles,
+    rule_bits_per_cell,
+    rule_bad_blocks,
+    rule_array_times,
+    rule_date,
+    rule_maker,
+    rule_no_page,
+};
+static_assert(std::size(kRoutines) == std::size(kRules));
 
 // The text block's longest line: severity, id, range, message.
 constexpr std::size_t longest_line() {
   std::size_t id = 0;
-  for (const RuleRow& row : kRules) id = std::max(id, row.rule.id.size());
+  for (const CheckRule& rule : kRules) id = std::max(id, std::char_traits<char>::length(rule.id));
   return sizeof "WARN " + id + sizeof " bytes 65535-65535: " + sizeof(Finding::message);
 }
 static_assert(sizeof "Check     : 4294967295 failures, 4294967295 warnings\n" +
@@ -709,22 +704,37 @@ bool before(const Finding& a, const Finding& b) {
 void run(const Subject& subject, Findings& findings) {
   findings.count = 0;
   findings.failures = findings.warnings = 0;
-  for (const RuleRow& row : kRules) {
-    Sink sink{findings, row.rule};
-    row.check(subject, sink);
+  for (std::size_t i = 0; i < std::size(kRules); ++i) {
+    Sink sink{findings, kRules[i]};
+    kRoutines[i](subject, sink);
   }
-  // An insertion sort: a few dozen findings at most, kept in place.
-  for (std::size_t i = 1; i < findings.count; ++i) {
-    const Finding moved = findings.items[i];
+  // An insertion sort of their places (a few dozen at most), then each
+  // finding moved once, cycle by cycle, in place.
+  Finding* items = findings.items;
+  std::uint8_t order[kFindingsMax];  // order[i]: the finding that goes to place i
+  for (std::size_t i = 0; i < findings.count; ++i) {
     std::size_t j = i;
-    for (; j > 0 && before(moved, findings.items[j - 1]); --j) findings.items[j] = findings.items[j - 1];
-    findings.items[j] = moved;
+    for (; j > 0 && before(items[i], items[order[j - 1]]); --j) order[j] = order[j - 1];
+    order[j] = static_cast<std::uint8_t>(i);
+  }
+  for (std::size_t i = 0; i < findings.count; ++i) {
+    if (order[i] == i) continue;
+    const Finding held = items[i];
+    std::size_t j = i;
+    while (order[j] != i) {
+      const std::size_t from = order[j];
+      items[j] = items[from];
+      order[j] = static_cast<std::uint8_t>(j);  // placed
+      j = from;
+    }
+    items[j] = held;
+    order[j] = static_cast<std::uint8_t>(j);
   }
 }
 
 }  // namespace
 
-std::span<const CheckRule> check_rules() noexcept { return kRuleList; }
+std::span<const CheckRule> check_rules() noexcept { return kRules; }
 
 void check_page(const PageModel& page, Findings& findings) noexcept { run(subject_of(page), findings); }
 
@@ -745,13 +755,18 @@ void check_no_page(std::span<const std::uint8_t> bytes, Findings& findings) noex
 DecodeResult render_findings(const Findings& findings, std::span<char> out) {
   Report report{out};
   report_append(report, 0, "Check     : %u failures, %u warnings\n", findings.failures, findings.warnings);
+  using Ranged = Format<std::string_view, unsigned, unsigned, const char*>;
+  using Unranged = Format<std::string_view, const char*>;
   for (const Finding& f : findings.list()) {
-    const char* severity = f.severity == Severity::Failure ? "FAIL" : "WARN";
+    const bool failure = f.severity == Severity::Failure;
+    const char* message = f.message;
     if (f.has_range) {
-      report_append(report, 0, "%s %s bytes %u-%u: %s\n", severity, f.rule, unsigned{f.first},
-                    unsigned{f.last}, static_cast<const char*>(f.message));
+      report_append(report, 0,
+                    failure ? Ranged("FAIL %s bytes %u-%u: %s\n") : Ranged("WARN %s bytes %u-%u: %s\n"),
+                    f.rule, unsigned{f.first}, unsigned{f.last}, message);
     } else {
-      report_append(report, 0, "%s %s: %s\n", severity, f.rule, static_cast<const char*>(f.message));
+      report_append(report, 0, failure ? Unranged("FAIL %s: %s\n") : Unranged("WARN %s: %s\n"), f.rule,
+                    message);
     }
   }
   DecodeResult result;

@@ -143,19 +143,21 @@ struct RenderOptions {
 enum class Severity : std::uint8_t { Failure, Warning };
 
 // One rule of the check: its id, how grave a finding of it is, what it
-// checks and the reference that states it.
+// checks and the reference that states it, as NUL-terminated texts. (Texts
+// held in place, not pointed to: pointers in a table cost every run of a
+// position-independent program a relocation at start.)
 struct CheckRule {
-  std::string_view id;  // "crc", "reserved", ...
+  char id[16];  // "crc", "reserved", ...
   Severity severity;
-  std::string_view what;
-  std::string_view source;
+  char what[192];
+  char source[128];
 };
 // Every rule, in the order the man page lists them.
 [[nodiscard]] std::span<const CheckRule> check_rules() noexcept;
 
 struct Finding {
   Severity severity;
-  std::string_view rule;  // the rule's id
+  std::string_view rule;  // the rule's id, in check_rules()
   // first and last name the page bytes it is about; findings about a copy
   // of the page or the extended page, or the input as a whole, have none.
   bool has_range;

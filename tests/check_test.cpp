@@ -200,7 +200,7 @@ TEST(Check, TextBlockPutsFailuresFirstInByteOrder) {
             "Check     : 2 failures, 2 warnings\n"
             "FAIL geometry bytes 100-100: Number of logical units: 0\n"
             "FAIL extended-page: 48 bytes announced at byte 768: the input ends before them\n"
-            "WARN reserved bytes 15-31: byte 20 is not 0; reserved at ONFI 3.0\n"
+            "WARN reserved bytes 15-31: byte 20 is not 0 (reserved at 3.0)\n"
             "WARN copy-crc: copy 2 (bytes 256-511): stored 0x8A63, computed " +
                 std::string(crc) + "\n");
 }
@@ -274,7 +274,7 @@ TEST(Check, ManPageAndSchemaListEveryRule) {
   for (const CheckRule& rule : check_rules()) {
     ids.emplace_back(rule.id);
     std::string id;
-    for (const char c : rule.id) id += c == '-' ? std::string("\\-") : std::string(1, c);
+    for (const char c : ids.back()) id += c == '-' ? std::string("\\-") : std::string(1, c);
     EXPECT_NE(man.find("\n.B " + id + "\n"), std::string::npos) << rule.id;
   }
   EXPECT_EQ(schema["$defs"]["findings"]["items"]["properties"]["rule"]["enum"], nlohmann::json(ids));
