@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
+#include "check_invariants.h"
 #include "tolvik.h"
 
 namespace {
@@ -100,6 +101,25 @@ void check_json(const tolvik::DecodeResult& r) {
   }
 }
 
+// The check of the dump, or the diagnosis of an input without a page; the
+// whole-dump document with every finding still fits.
+void check_findings(std::span<const std::uint8_t> dump) {
+  static tolvik::Dump model;
+  static tolvik::Findings findings;
+  tolvik::parse_dump(dump, model);
+  if (model.layout == tolvik::Layout::None) {
+    tolvik::check_no_page(dump, findings);
+  } else {
+    tolvik::check_dump(model, findings);
+  }
+  check_fuzz::findings_hold(findings);
+  tolvik::RenderOptions options;
+  options.output = tolvik::Output::Json;
+  options.check = true;
+  options.findings = &findings;
+  check_fuzz::json_holds(tolvik::render_dump(model, {text, kJsonRoom}, options), text, findings);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -109,5 +129,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (r.layout != tolvik::Layout::None) check_page_part(dump, r.layout, level);
   }
   check_json(decode(dump, 2, tolvik::Output::Json));
+  check_findings(dump);
   return 0;
 }
