@@ -1,8 +1,8 @@
 // The check of a page: conformance failures and plausibility warnings, each
-// from one row of the rule table below (its id, severity, what it checks,
-// the reference that states it and the routine that looks). The routines
-// read the model only: fields, their byte ranges and what the parse found.
-// no-page alone looks at the input's bytes, since there is no page to model.
+// from one row of the rule table below (its id, severity, what it checks and
+// the reference that states it) and the routine beside it that looks. The
+// routines read the model only: fields, their byte ranges and what the parse
+// found. no-page alone looks at the input's bytes: there is no page to model.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -141,6 +141,7 @@ struct Sink {
 };
 
 std::uint32_t u32(const Field& field) { return static_cast<std::uint32_t>(field.value); }
+
 // ---- Copies and the extended page (-a) ---------------------------------------
 
 void rule_crc(const Subject& s, Sink& sink) {
