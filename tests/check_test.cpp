@@ -73,6 +73,13 @@ TEST(Check, EachRuleFiresAloneOnAnAlteredSample) {
       {"copy-majority", kDump, {{50, "\x01"}, {256 + 60, "\x01"}, {512 + 70, "\x01"}}, true},
       {"extended-page", kDump, {}, true, 768},
       {"reserved@15", kPage, {{20, "\x01"}}},
+      // The ranges of the highest revision claimed, or of the nearest listed:
+      // 2.1 takes 2.2's (byte 10 and the electrical bytes from 156 on), 4.0
+      // leaves byte 11 alone, 5.1 takes 5.2's (the partial page bytes).
+      {"reserved@10 reserved@156", kPage, {{4, "\x0e"}}},
+      {"", kPage, {{4, std::string("\x7e\x02", 2)}, {11, "\x01"}}},
+      {"reserved@86", kPage, {{4, std::string("\x7e\x20", 2)}, {86, "\x01"}}},
+      {"reserved@10 partial-page@86", "mt29f1g08abbda3w.onfi.bin", {{12, "\x01"}}},
       {"reserved-bits@114", kPage, {{114, "\x9e"}}},
       {"text@32", kPage, {{40, "\x01"}}},
       {"revision@4", kPage, {{4, std::string(2, '\0')}}},  // as SPI-NAND pages hold it
