@@ -2,8 +2,8 @@
 //
 // Output goes to standard output only. Exit status: 2 for a usage error, 0
 // when a report was written (and saved, if asked), 3 with --all when the
-// report was written but the page or its extended page failed its check, 1
-// otherwise.
+// report was written but the page or its extended page failed its check, 4
+// in place of 0 or 3 when --check found a failure, 1 otherwise.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +63,7 @@ void print_help() {
       "     a --timings=FAMILY:MODE the tool has no table for\n"
       "  3  with --all: a report was written, but neither a copy of the page nor their majority\n"
       "     passes its CRC, or no valid copy of the announced extended page was found\n"
+      "  4  with --check: a report was written, and the check found at least one failure\n"
       "With --diff, as cmp: 0 the pages are identical, 1 they differ (in layout too), 2 trouble:\n"
       "  a usage error, an input that cannot be read or holds no page\n");
 }
@@ -95,8 +96,8 @@ struct Message {
   const char* severity;  // "info", "warning" or "error"
 };
 
-tolvik::DecodeResult render(const CommandLine& line, const Parsed& parsed, const tolvik::Findings& findings,
-                            tolvik::Output output) {
+tolvik::DecodeResult render(const CommandLine& line, const Loaded& loaded, const Parsed& parsed,
+                            const tolvik::Findings& findings, tolvik::Output output) {
   const std::span<char> report(g_report, line.map                         ? g_report_size
                                          : output == tolvik::Output::Json ? tolvik::kJsonCapacity
                                          : line.all || line.timings       ? tolvik::kDumpReportCapacity
@@ -105,7 +106,8 @@ tolvik::DecodeResult render(const CommandLine& line, const Parsed& parsed, const
   options.level = line.options.level;
   options.output = output;
   options.view = line.map ? tolvik::View::Map : line.timings ? tolvik::View::Timings : tolvik::View::Report;
-  options.check = line.check;
+  // Nothing read, nothing checked.
+  options.check = line.check && loaded.readable;
   options.findings = &findings;
   options.timing_mode = line.timing_mode;
   return line.all ? tolvik::render_dump(parsed.dump, report, options)
@@ -133,20 +135,21 @@ int run(const CommandLine& line) {
   Parsed parsed;
   parsed.page.layout = tolvik::Layout::None;
   parsed.dump.layout = tolvik::Layout::None;
-  // Only the counts need a value before the check (or check_no_page) fills
-  // them: zeroing the 11 KB of findings cost every run a tenth of its work.
+  // Only the counts are set: zeroing every finding's room would cost each
+  // run more than checking a page does.
   tolvik::Findings findings;
   findings.count = 0;
-  findings.failures = 0;
-  findings.warnings = 0;
+  findings.failures = findings.warnings = 0;
   if (loaded.readable) parse(line, loaded, parsed);
   const tolvik::Layout layout = line.all ? parsed.dump.layout : parsed.page.layout;
   // An input without a page says what it holds instead, in the check and,
-  // as an error, in the JSON document's messages.
-  if (layout == tolvik::Layout::None) {
+  // as an error, in the JSON document's messages; the text report without
+  // the check stays as it was. An input that was not read has nothing to
+  // say but its own message.
+  const bool no_page = loaded.readable && layout == tolvik::Layout::None;
+  if (no_page && (line.check || line.json)) {
     tolvik::check_no_page(loaded.bytes, findings);
-    if (line.json && findings.count != 0) messages[message_count++] = {findings.items[0].message, "error"};
-  } else if (line.check) {
+  } else if (layout != tolvik::Layout::None && line.check) {
     if (line.all) {
       tolvik::check_dump(parsed.dump, findings);
     } else {
@@ -154,7 +157,7 @@ int run(const CommandLine& line) {
     }
   }
   if (loaded.readable) {
-    result = render(line, parsed, findings, output);
+    result = render(line, loaded, parsed, findings, output);
     if (loaded.bytes.size() < short_below(line, result.layout)) {
       // A short read that still holds the whole page of the layout found
       // lost nothing: a 256-byte ONFI page is complete. Without a layout
@@ -165,8 +168,10 @@ int run(const CommandLine& line) {
     }
   } else if (line.json) {
     // The document of an empty input: no layout, nothing decoded.
-    result = render(line, parsed, findings, output);
+    result = render(line, loaded, parsed, findings, output);
   }
+  // After what the reading says: what the input holds instead of a page.
+  if (no_page && line.json && findings.count != 0) messages[message_count++] = {findings.items[0].message, "error"};
   const bool reported = result.layout != tolvik::Layout::None;
   int status = !reported                              ? kExitNoReport
                : line.check && findings.failures != 0 ? kExitCheckFailed
@@ -203,7 +208,7 @@ int run(const CommandLine& line) {
   // The check block follows the report in the buffer, so that the report
   // file gets both in one piece; len= counts the report alone.
   std::size_t saved = result.length;
-  if (line.check) {
+  if (line.check && loaded.readable) {
     const std::span<char> rest(g_report + result.length, g_report_size - result.length);
     saved += tolvik::render_findings(findings, rest).length;
     std::fwrite(g_report + result.length, 1, saved - result.length, stdout);

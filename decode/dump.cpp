@@ -99,9 +99,8 @@ constexpr DumpLayout kDumpLayouts[] = {
     {Layout::Onfi, "ONFI", 256, 254},
 };
 
-// The ONFI feature bit announcing an extended parameter page, and how many
-// copies of the page precede it when the page does not say.
-constexpr unsigned kFeatureExtendedPage = 7;
+// How many copies of the page precede the extended page when the page does
+// not say.
 constexpr std::uint32_t kCopiesBeforeEppDefault = 3;
 
 const DumpLayout* find_layout(std::span<const std::uint8_t> dump) {
@@ -209,7 +208,7 @@ void parse_sections(ExtendedPage& epp) {
 void read_extended_page(std::span<const std::uint8_t> dump, std::uint32_t offset, const OnfiPage& page,
                         ExtendedPage& epp) {
   epp = {};
-  if ((page[onfi::Features].raw >> kFeatureExtendedPage & 1U) == 0) return;
+  if ((page[onfi::Features].raw >> onfi::kFeatureExtendedPage & 1U) == 0) return;
   epp.length = static_cast<std::uint32_t>(page[onfi::ExtendedPageLength].value);
   epp.offset = offset;
   if (epp.length < epp::kSectionData) {

@@ -78,13 +78,24 @@ void parse_fields(std::span<const FieldInfo> table, std::span<const std::uint8_t
       case FieldKind::MakerId:
         field.value = field.raw & 0xFFU;
         break;
-      case FieldKind::Reserved: {
-        // Whether it holds anything but zeros.
+      case FieldKind::Reserved:
+      case FieldKind::Text: {
+        // Where the first byte that breaks the field's rule stands: a
+        // reserved byte that is not 0, a text byte outside printable ASCII.
+        // No field starts at byte 0, so 0 says there is none.
+        field.value = 0;
         const std::size_t first = std::min<std::size_t>(info.first, page.size());
         const std::size_t end = std::min<std::size_t>(std::size_t{info.last} + 1, page.size());
-        field.value = all_zero(page.data() + first, end - first) ? 0U : 1U;
+        // Most reserved ranges hold only zeros: one comparison says so.
+        if (info.kind == FieldKind::Reserved && all_zero(page.data() + first, end - first)) break;
+        for (std::size_t at = first; at < end && field.value == 0; ++at) {
+          const std::uint8_t b = page[at];
+          const bool broken = info.kind == FieldKind::Reserved ? b != 0 : b < 0x20 || b > 0x7E;
+          if (broken) field.value = at;
+        }
         break;
       }
+        break;
       default:
         break;
     }
@@ -146,7 +157,7 @@ constexpr Maker kMakers[] = {
     {0xAD, "SK Hynix", "HYNIX|SK HYNIX|ATO"},
     {0xBC, "Biwin", "BIWIN"},
     {0xC2, "Macronix", "MACRONIX"},
-    {0xC8, "ESMT, GigaDevice, Powerchip or Zentel", "ESMT|GIGADEVICE|POWERCHIP|ZENTEL|MIRA"},
+    {0xC8, "ESMT, GigaDevice, Powerchip, Zentel or Mira", "ESMT|GIGADEVICE|POWERCHIP|ZENTEL|MIRA"},
     {0xC9, "Heyang", "HEYANG"},
     {0xCD, "Longsys/FORESEE", "LONGSYS|FORESEE"},
     {0xD5, "Etron", "ETRON"},

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check_invariants.h"
 #include "tolvik.h"
 
 namespace {
@@ -144,6 +145,25 @@ void check_json(const tolvik::DecodeResult& r, std::string_view report) {
   }
 }
 
+// The check of the dump, or the diagnosis of an input without a page; the
+// whole-dump document with every finding still fits.
+void check_findings(std::span<const std::uint8_t> dump) {
+  static tolvik::Dump model;
+  static tolvik::Findings findings;
+  tolvik::parse_dump(dump, model);
+  if (model.layout == tolvik::Layout::None) {
+    tolvik::check_no_page(dump, findings);
+  } else {
+    tolvik::check_dump(model, findings);
+  }
+  check_fuzz::findings_hold(findings);
+  tolvik::RenderOptions options;
+  options.output = tolvik::Output::Json;
+  options.check = true;
+  options.findings = &findings;
+  check_fuzz::json_holds(tolvik::render_dump(model, {text, kJsonRoom}, options), text, findings);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -155,5 +175,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (level == 2) level2.assign(text, r.length);
   }
   check_json(decode(dump, 2, tolvik::Output::Json), level2);
+  check_findings(dump);
   return 0;
 }

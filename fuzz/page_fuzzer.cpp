@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check_invariants.h"
 #include "tolvik.h"
 
 namespace {
@@ -33,7 +34,7 @@ static_assert(kLongestOnfi < tolvik::kReportCapacity && kLongestJedec < tolvik::
 // The longest JSON documents, measured with tolvik_longest --json and stated
 // beside kJsonCapacity; the document of a page without signature.
 constexpr std::size_t kLongestJsonOnfi = 6700;
-constexpr std::size_t kLongestJsonJedec = 4750;
+constexpr std::size_t kLongestJsonJedec = 4756;
 static_assert(kLongestJsonOnfi < tolvik::kJsonCapacity && kLongestJsonJedec < tolvik::kJsonCapacity);
 // Twice the longest: a longer document shows as too long, not as cut short.
 // (The tool's whole room would cost every input a 128 KiB fill.)
@@ -259,6 +260,25 @@ void check_json(const tolvik::ParamPage& page, std::string_view text, bool jedec
   if (document.size() > seen) seen = document.size();
 }
 
+// The check of the page, or the diagnosis of an input without one.
+void check_findings(const tolvik::ParamPage& page, std::span<const std::uint8_t> input) {
+  static tolvik::PageModel model;
+  static tolvik::Findings findings;
+  tolvik::parse_page(page.bytes, model);
+  if (model.layout == tolvik::Layout::None) {
+    tolvik::check_no_page(input, findings);
+    if (findings.count != 1 || findings.items[0].rule != "no-page") check_fuzz::violated("no diagnosis");
+  } else {
+    tolvik::check_page(model, findings);
+  }
+  check_fuzz::findings_hold(findings);
+  tolvik::RenderOptions options;
+  options.output = tolvik::Output::Json;
+  options.check = true;
+  options.findings = &findings;
+  check_fuzz::json_holds(tolvik::render_page(model, json_scratch.text, options), json_scratch.text, findings);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -276,6 +296,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   for (int level = 0; level <= 2; ++level) decode(page, level, longest, by_level[level]);
   check_json(page, by_level[2].view(), jedec, onfi);
+  check_findings(page, {data, size});
   if (longest == 0) return 0;
 
   if (!lines_contained(by_level[0].view(), by_level[1].view())) violated("level-0 line missing at 1", 1);

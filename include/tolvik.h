@@ -50,7 +50,7 @@ inline constexpr std::size_t kDumpReportCapacity = 16384;
 // Room for any JSON document of decode_page, decode_dump, render_page or
 // render_dump, its NUL included. The longest page documents are 6,700
 // characters (ONFI: Micron's vendor block by name, a revision that leaves
-// 26 fields undefined) and 4,750 (JEDEC), found by fuzz/longest_report.cpp
+// 26 fields undefined) and 4,756 (JEDEC), found by fuzz/longest_report.cpp
 // --json; the page fuzz target fails on anything longer. The longest
 // whole-dump document found (fuzz/longest_dump.cpp --json: eight
 // extended-page sections of eight ECC blocks each, behind such an ONFI page)
@@ -182,13 +182,29 @@ inline constexpr std::size_t kDifferencesMax = kFieldListMax;
 // The check: conformance failures and plausibility warnings of a page, each
 // naming its rule and the bytes it looked at.
 enum class Severity : std::uint8_t { Failure, Warning };
+
+// One rule of the check: its id, how grave a finding of it is, what it
+// checks and the reference that states it, as NUL-terminated texts. (Texts
+// held in place, not pointed to: pointers in a table cost every run of a
+// position-independent program a relocation at start.)
+struct CheckRule {
+  char id[16];  // "crc", "reserved", ...
+  Severity severity;
+  char what[192];
+  char source[128];
+};
+// Every rule, in the order the man page lists them.
+[[nodiscard]] std::span<const CheckRule> check_rules() noexcept;
+
 struct Finding {
   Severity severity;
-  std::string_view rule;  // "crc", "reserved", ...
-  bool has_range;         // first and last name the bytes it is about
+  std::string_view rule;  // the rule's id, in check_rules()
+  // first and last name the page bytes it is about; findings about a copy
+  // of the page or the extended page, or the input as a whole, have none.
+  bool has_range;
   std::uint16_t first;
   std::uint16_t last;
-  char message[160];
+  char message[160];  // the values involved, NUL-terminated
 };
 inline constexpr std::size_t kFindingsMax = 64;
 struct Findings {
@@ -200,13 +216,17 @@ struct Findings {
   [[nodiscard]] std::span<const Finding> list() const { return {items, count}; }
 };
 // Failures first, each group in byte order, findings without a range last.
+// A page or dump without a layout gets no findings (see check_no_page).
 void check_page(const PageModel& page, Findings& findings) noexcept;
+// The page decoded and, beside it, its copies and its extended page.
 void check_dump(const Dump& dump, Findings& findings) noexcept;
 // An input that holds no page: the failure no-page, its message saying what
 // the bytes hold instead.
 void check_no_page(std::span<const std::uint8_t> bytes, Findings& findings) noexcept;
+// Room for any text block of render_findings, its NUL included.
+inline constexpr std::size_t kCheckTextCapacity = 16384;
 // The text block: "Check     : N failures, M warnings" and one line per
-// finding.
+// finding, "FAIL crc bytes 254-255: ..." or "WARN copy-crc: ...".
 [[nodiscard]] DecodeResult render_findings(const Findings& findings, std::span<char> out);
 
 // A hex listing (xxd, hexdump, od, bare hex pairs, a C array) read back into

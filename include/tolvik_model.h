@@ -124,9 +124,10 @@ struct FieldInfo {
 struct Field {
   // The value in its natural unit: a Number times its scale, an Endurance in
   // cycles (exact; 0 with exact false when it passes 2^64), PlaneBits the
-  // number of bits, a Reserved range 1 when it holds anything but zeros;
-  // every other kind its stored number (Text and Vendor bytes: see the
-  // page's manufacturer and model, or its bytes).
+  // number of bits, Reserved the offset of its first byte that is not 0 and
+  // Text that of its first byte outside 0x20-0x7E (0: there is none; the
+  // offset counts in the bytes parsed, as the field's range does); every
+  // other kind its stored number.
   std::uint64_t value;
   // The field's first four bytes as a little-endian number.
   std::uint32_t raw;
@@ -149,7 +150,7 @@ struct FieldRef {
 // A maker as its JEDEC manufacturer ID names it.
 struct Maker {
   std::uint8_t id;
-  char name_text[40];  // as NAND makers are known by that byte
+  char name_text[48];  // as NAND makers are known by that byte
   // Upper-case prefixes of the maker texts of pages that carry this ID,
   // separated by '|'.
   char texts[48];
@@ -282,6 +283,9 @@ extern const TimingFamilyInfo kFamilies[kFamilyCount];
 // revisions, which moved and dropped older fields.
 inline constexpr std::uint16_t kRevision50 = 0x1000;
 inline constexpr std::uint16_t kLateRevisions = 0x7000;
+
+// The feature bit that announces an extended parameter page.
+inline constexpr unsigned kFeatureExtendedPage = 7;
 
 }  // namespace onfi
 

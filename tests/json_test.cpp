@@ -606,7 +606,7 @@ TEST(JsonDocument, BoundedLikeTheTextAndMeasuredLongest) {
   // changed: measure again, and update kJsonCapacity's comment and the fuzz
   // target.
   EXPECT_EQ(decode_json(PageBuilder::from_file(kFuzzCorpus + "/longest-json.onfi.bin")).size(), 6700U);
-  EXPECT_EQ(decode_json(PageBuilder::from_file(kFuzzCorpus + "/longest-json.jedec.bin")).size(), 4750U);
+  EXPECT_EQ(decode_json(PageBuilder::from_file(kFuzzCorpus + "/longest-json.jedec.bin")).size(), 4756U);
 }
 
 TEST(JsonCommand, ExitStatusAndMessagesWithTheirSeverity) {
@@ -659,7 +659,9 @@ TEST(JsonCommand, ExitStatusAndMessagesWithTheirSeverity) {
     const std::string path = dir.file(c.file);
     const std::string bytes = c.options.empty() && std::filesystem::exists(path) ? read_file(path) : "";
     Findings findings{};
-    if (document["layout"].is_null()) {
+    // An input that was not read says so, and nothing more.
+    const bool read = c.messages.empty() || c.messages.front().second != "error";
+    if (document["layout"].is_null() && read) {
       check_no_page({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, findings);
       if (findings.count != 0) messages.emplace_back(findings.items[0].message, "error");
     }

@@ -126,8 +126,8 @@ TEST(CommandLine, RunsThatEndBeforeReadingAnything) {
     EXPECT_FALSE(std::filesystem::exists("missing.bin.txt")) << c.args[0];
   }
   const std::string help = run_tolvik({"-h"}).out;
-  for (const char* item : {"-a, --all", "-x, --hex", "-j, --json", "-h, --help", "-V, --version", "\n  --  ",
-                           "\n  -  ", "\n  3  "}) {
+  for (const char* item : {"-a, --all", "-x, --hex", "-j, --json", "-c, --check", "-h, --help",
+                           "-V, --version", "\n  --  ", "\n  -  ", "\n  3  ", "\n  4  "}) {
     EXPECT_NE(help.find(item), std::string::npos) << item;
   }
 }

@@ -34,11 +34,12 @@ check() {
 }
 
 check 'tolvik --j' '--json'
-check 'tolvik -' '-a --all -x --hex -j --json -m --map -d --diff -T --timings --timings= -h --help -V --version --'
+check 'tolvik -' '-a --all -x --hex -j --json -c --check -m --map -d --diff -T --timings --timings= -h --help -V --version --'
 check 'tolvik --timings=n' '--timings=nv-ddr:0 --timings=nv-ddr:1 --timings=nv-ddr:2 --timings=nv-ddr:3 --timings=nv-ddr:4 --timings=nv-ddr:5'
 check 'tolvik -T --timings=sdr:3 page.b' 'page.bin'
 check 'tolvik --timings=sdr:3 page.bin ' '0 1 2 t 0t 1t 2t'
 check 'tolvik --m' '--map'
+check 'tolvik -a --ch' '--check'
 check 'tolvik -a --h' '--hex --help'
 check 'tolvik pa' 'page.bin page.hex'
 check 'tolvik -x page.h' 'page.hex'
