@@ -786,8 +786,8 @@ void report_findings_json(const Findings& findings, Report& report) {
   report_array_begin(report, "findings");
   for (const Finding& f : findings.list()) {
     report_object_begin(report, "");
-    report_json_text(report, "severity", f.severity == Severity::Failure ? "failure" : "warning");
-    report_json_text(report, "rule", f.rule);
+    report_json_plain(report, "severity", f.severity == Severity::Failure ? "failure" : "warning");
+    report_json_plain(report, "rule", f.rule);
     if (f.has_range) {
       report_json_number(report, "first", f.first);
       report_json_number(report, "last", f.last);

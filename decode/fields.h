@@ -81,9 +81,19 @@ const TableTexts& macronix_texts();
 const TableTexts& epp_header_texts();
 const TableTexts& epp_ecc_texts();
 
+// The tables' texts go into the JSON document unescaped: printable ASCII
+// without '"' and '\\' (a flag's line may end in its line end).
+constexpr bool json_plain(std::string_view text) {
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  for (const char c : text) {
+    if (c < 0x20 || c > 0x7E || c == '"' || c == '\\') return false;
+  }
+  return true;
+}
+
 // Deliberately not constexpr: reaching it while a table compiles is a
 // compile error.
-void bit_list_missing_from_table();
+void field_table_row_invalid();
 
 template <std::size_t Rows, std::size_t Text>
 struct CompiledFields {
@@ -129,13 +139,14 @@ constexpr CompiledFields<Rows, Text> compile_fields(const FieldRow (&rows)[Rows]
     info.key_size = static_cast<std::uint8_t>(row.key.size());
     info.key_at = put(row.key);
     info.first_mode = row.first_mode;
+    if (!json_plain(row.name) || !json_plain(row.key)) field_table_row_invalid();
     info.bits_list = 0;
     if (!row.bits.empty()) {
       for (std::size_t b = 0; b < bit_lists.size(); ++b) {
         if (bit_lists[b].data() == row.bits.data()) info.bits_list = static_cast<std::uint8_t>(b + 1);
       }
       // A list missing from bit_lists makes this a compile error.
-      if (info.bits_list == 0) bit_list_missing_from_table();
+      if (info.bits_list == 0) field_table_row_invalid();
     }
   }
   return out;
@@ -154,10 +165,11 @@ constexpr bool covers_in_order(const Table& table, std::size_t from, std::size_t
 }
 
 // Flag rows are listed by ascending bit (a bit may have rows for different
-// revisions next to each other).
+// revisions next to each other), and their texts are plain.
 constexpr bool flags_ascending(std::span<const FlagText> table) {
-  for (std::size_t i = 1; i < table.size(); ++i) {
-    if (table[i].bit < table[i - 1].bit) return false;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (i > 0 && table[i].bit < table[i - 1].bit) return false;
+    if (!json_plain(table[i].text)) return false;
   }
   return true;
 }

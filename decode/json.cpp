@@ -80,7 +80,7 @@ void json_flag_names(Report& report, std::uint64_t value, std::span<const FlagTe
                      std::uint16_t revision) {
   report_array_begin(report, "set");
   for (const FlagText& flag : bits) {
-    if (flag_set(flag, value, revision)) report_json_text(report, "", flag_name(flag));
+    if (flag_set(flag, value, revision)) report_json_plain(report, "", flag_name(flag));
   }
   report_array_end(report);
 }
@@ -93,7 +93,7 @@ void json_endurance(Report& report, std::string_view key, const Field& field) {
     report_json_number(report, "cycles", field.value);
   } else {
     report_json_null(report, "cycles");
-    report_json_text(report, "reason", "more than 2^64 cycles");
+    report_json_plain(report, "reason", "more than 2^64 cycles");
   }
   report_object_end(report);
 }
@@ -118,7 +118,7 @@ void json_field(Report& report, const FieldRef& ref, std::span<const std::uint8_
   if (info.kind != FieldKind::MakerId) return;
   const Maker* maker = find_maker(static_cast<std::uint8_t>(ref.field->value));
   if (maker != nullptr) {
-    report_json_text(report, "jedec_manufacturer_name", maker->name());
+    report_json_plain(report, "jedec_manufacturer_name", maker->name());
   } else {
     report_json_null(report, "jedec_manufacturer_name");
   }
@@ -154,7 +154,7 @@ void json_blocks(Report& report, const FieldList& list, std::span<const JsonBloc
     report_object_begin(report, block.key);
     if (block.key == "vendor") {
       if (vendor != nullptr) {
-        report_json_text(report, "layout", vendor->maker);
+        report_json_plain(report, "layout", vendor->maker);
       } else {
         report_json_null(report, "layout");
       }
@@ -214,7 +214,7 @@ void json_not_defined(Report& report, const FieldList& list, std::span<const Jso
         put({&digit, 1});
       }
       put(ref.info->key());
-      report_json_text(report, "", {text, n});
+      report_json_plain(report, "", {text, n});
     }
   }
   report_array_end(report);
@@ -232,7 +232,7 @@ void json_families(Report& report, std::span<const TimingFamily> families) {
       report_json_number(report, "fastest_mode", static_cast<std::uint64_t>(family.fastest_mode));
       report_json_number(report, "fastest_rate", family.fastest_rate);
     }
-    report_json_text(report, "rate_unit", family.info->rate_unit);
+    report_json_plain(report, "rate_unit", family.info->rate_unit);
     report_object_end(report);
   }
   report_object_end(report);
@@ -249,7 +249,7 @@ void json_crc(Report& report, const PageCrc& crc) {
 template <class Page>
 void json_page(Report& report, const Page& page, std::string_view layout, const FieldList& list,
                std::span<const JsonBlock> blocks, const VendorLayout* vendor) {
-  report_json_text(report, "layout", layout);
+  report_json_plain(report, "layout", layout);
   json_crc(report, page.crc);
   report_json_text(report, "manufacturer", page.manufacturer);
   report_json_text(report, "model", page.model);
@@ -324,7 +324,7 @@ void report_field_json(Report& report, std::string_view name, const FieldInfo& i
       if (type.empty()) {
         report_json_null(report, "cell_type");
       } else {
-        report_json_text(report, "cell_type", type);
+        report_json_plain(report, "cell_type", type);
       }
       report_object_end(report);
       break;
@@ -385,7 +385,7 @@ namespace {
 
 void json_choice(Report& report, std::string_view name, const CopyChoice& choice) {
   report_object_begin(report, name);
-  report_json_text(report, "source", choice.majority ? "majority" : "copy");
+  report_json_plain(report, "source", choice.majority ? "majority" : "copy");
   if (choice.majority) {
     report_json_null(report, "copy");
   } else {
@@ -412,7 +412,7 @@ void json_extended_page(Report& report, const ExtendedPage& epp) {
   }
   constexpr std::string_view kStates[] = {"", "too_short", "not_in_input", "read"};
   report_object_begin(report, "extended_page");
-  report_json_text(report, "state", kStates[static_cast<unsigned>(epp.state)]);
+  report_json_plain(report, "state", kStates[static_cast<unsigned>(epp.state)]);
   report_json_number(report, "length_bytes", epp.length);
   report_json_number(report, "offset_bytes", epp.offset);
   report_array_begin(report, "copies");

@@ -545,7 +545,7 @@ void json_entry(Report& report, std::uint32_t first, std::uint32_t last, std::st
   report_object_begin(report, "");
   report_json_number(report, "first", first);
   report_json_number(report, "last", last);
-  report_json_text(report, "name", name);
+  report_json_plain(report, "name", name);
 }
 
 void json_field_entry(Report& report, const MapContext& map, const FieldRef& ref) {

@@ -76,6 +76,10 @@ inline void report_json_null(Report& report, std::string_view name) {
 // A member (or, with an empty name, an element) holding a JSON string, a
 // number or a boolean.
 void report_json_text(Report& report, std::string_view name, std::string_view text);
+// The same for a text of the tool's own (a name from its tables, a unit):
+// printable ASCII without '"' or '\\', which the tables are checked for
+// when they compile, so it goes in unscanned.
+void report_json_plain(Report& report, std::string_view name, std::string_view text);
 void report_json_number(Report& report, std::string_view name, std::uint64_t value);
 void report_json_bool(Report& report, std::string_view name, bool value);
 // A JSON string of any bytes: printable ASCII and well-formed UTF-8 as

@@ -329,7 +329,7 @@ void report_timings_json(const PageModel& page, const ExtendedPage* extended, st
   report_array_begin(report, "timings");
   for (const FamilyTimings& family : timings.list()) {
     report_object_begin(report, "");
-    report_json_text(report, "family", family.name());
+    report_json_plain(report, "family", family.name());
     if (family.mode >= 0) {
       report_json_number(report, "mode", static_cast<std::uint64_t>(family.mode));
     } else {
@@ -340,7 +340,7 @@ void report_timings_json(const PageModel& page, const ExtendedPage* extended, st
     } else {
       report_json_null(report, "rate");
     }
-    report_json_text(report, "rate_unit", family.rate_unit());
+    report_json_plain(report, "rate_unit", family.rate_unit());
     report_array_begin(report, "parameters");
     // Each element in one piece: names and words here need no escaping.
     for (const Timing& timing : family.timings()) {
@@ -377,13 +377,13 @@ void report_timings_json(const PageModel& page, const ExtendedPage* extended, st
   if (known) {
     report_json_number(report, "bits", settings.ecc_bits);
     report_json_number(report, "codeword_bytes", settings.ecc_codeword);
-    report_json_text(report, "source", settings.ecc_source == EccSource::Page ? "page" : "extended_page");
+    report_json_plain(report, "source", settings.ecc_source == EccSource::Page ? "page" : "extended_page");
     report_json_null(report, "unknown_reason");
   } else {
     report_json_null(report, "bits");
     report_json_null(report, "codeword_bytes");
     report_json_null(report, "source");
-    report_json_text(report, "unknown_reason", ecc_unknown_reason(settings.ecc_source));
+    report_json_plain(report, "unknown_reason", ecc_unknown_reason(settings.ecc_source));
   }
   report_object_end(report);
   report_object_begin(report, "device_tree");

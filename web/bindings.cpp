@@ -217,19 +217,26 @@ const Views* tolvik_web_decode(std::uint32_t size, int listing, int level) {
   Message messages[3] = {};
   std::size_t count = 0;
   if (loaded.message[0] != '\0') messages[count++] = {loaded.message, "error"};
-  if (layout == Layout::None) {
+  g_findings.count = 0;
+  g_findings.failures = g_findings.warnings = 0;
+  // An input that was not read has nothing to say but its own message.
+  if (loaded.readable && layout == Layout::None) {
     tolvik::check_no_page(bytes, g_findings);
-    if (g_findings.count != 0) messages[count++] = {g_findings.items[0].message, "error"};
-  } else if (dump) {
+  } else if (layout != Layout::None && dump) {
     tolvik::check_dump(g_dump, g_findings);
-  } else {
+  } else if (layout != Layout::None) {
     tolvik::check_page(g_page, g_findings);
   }
   // The short read, as the command words it: a page short of 512 bytes, a
-  // dump short of one copy.
+  // dump short of one copy; a page is whole only where a layout was found.
   const std::size_t short_below = !dump ? tolvik::kPageSize : page_size(layout);
   if (loaded.readable && bytes.size() < short_below) {
-    messages[count++] = {"Read file Error", bytes.size() >= page_size(layout) ? "info" : "warning"};
+    const bool whole = layout != Layout::None && bytes.size() >= page_size(layout);
+    messages[count++] = {"Read file Error", whole ? "info" : "warning"};
+  }
+  // Then what the input holds instead of a page.
+  if (loaded.readable && layout == Layout::None && g_findings.count != 0) {
+    messages[count++] = {g_findings.items[0].message, "error"};
   }
 
   tolvik::RenderOptions options;
@@ -249,7 +256,9 @@ const Views* tolvik_web_decode(std::uint32_t size, int listing, int level) {
   g_views.report_length = static_cast<std::uint32_t>(report.length);
 
   g_views.check = address(g_check);
-  g_views.check_length = static_cast<std::uint32_t>(tolvik::render_findings(g_findings, g_check).length);
+  // Nothing read, nothing checked: the command prints no check block then.
+  g_views.check_length =
+      loaded.readable ? static_cast<std::uint32_t>(tolvik::render_findings(g_findings, g_check).length) : 0U;
 
   options.output = tolvik::Output::Json;
   options.view = tolvik::View::Map;
