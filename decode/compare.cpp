@@ -39,7 +39,10 @@ Comparison compare_pages(const PageModel& a, const PageModel& b, std::span<Diffe
     const std::uint16_t first = fa[i].info->first;
     if (fa[i].info == fb[j].info) {
       const Difference difference{first, fa[i].info->last, fa[i], fb[j]};
-      if (!same_bytes(list_a, list_b, first, difference.last)) {
+      // A field of four bytes or fewer is its stored number.
+      const bool same = fa[i].info->size() <= 4 ? fa[i].field->raw == fb[j].field->raw
+                                                : same_bytes(list_a, list_b, first, difference.last);
+      if (!same) {
         if (fa[i].info->kind == FieldKind::Crc) {
           crc = difference;
           crc_differs = true;

@@ -169,7 +169,7 @@ constexpr bool covers_in_order(const Table& table, std::size_t from, std::size_t
 constexpr bool flags_ascending(std::span<const FlagText> table) {
   for (std::size_t i = 0; i < table.size(); ++i) {
     if (i > 0 && table[i].bit < table[i - 1].bit) return false;
-    if (!json_plain(table[i].text)) return false;
+    if (!json_plain(table[i].text())) return false;
   }
   return true;
 }

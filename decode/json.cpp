@@ -223,7 +223,7 @@ void json_not_defined(Report& report, const FieldList& list, std::span<const Jso
 void json_families(Report& report, std::span<const TimingFamily> families) {
   report_object_begin(report, "timing_modes");
   for (const TimingFamily& family : families) {
-    report_object_begin(report, family.info->key);
+    report_object_begin(report, family.info->key());
     report_json_number(report, "mask", family.mask);
     if (family.fastest_mode < 0) {
       report_json_null(report, "fastest_mode");
@@ -232,7 +232,7 @@ void json_families(Report& report, std::span<const TimingFamily> families) {
       report_json_number(report, "fastest_mode", static_cast<std::uint64_t>(family.fastest_mode));
       report_json_number(report, "fastest_rate", family.fastest_rate);
     }
-    report_json_plain(report, "rate_unit", family.info->rate_unit);
+    report_json_plain(report, "rate_unit", family.info->rate_unit());
     report_object_end(report);
   }
   report_object_end(report);

@@ -551,7 +551,8 @@ void json_entry(Report& report, std::uint32_t first, std::uint32_t last, std::st
 void json_field_entry(Report& report, const MapContext& map, const FieldRef& ref) {
   const FieldInfo& info = *ref.info;
   const std::uint32_t first = ref.base + info.first;
-  json_entry(report, first, ref.base + info.last, is_raw(info.kind) ? raw_name(info.name()).view() : info.name());
+  json_entry(report, first, ref.base + info.last,
+             is_raw(info.kind) ? raw_name(info.name()).view() : info.name());
   report_field_json(report, "value", info, *ref.field, field_bytes(map, first, info.size()).bytes(),
                     map.values.revision);
   if (!ref.field->defined) report_json_bool(report, "defined", false);
@@ -606,8 +607,10 @@ void report_difference_text(const PageModel& a, const PageModel& b, const Differ
   const std::size_t name_at = line.size;
   const FieldInfo* info = difference.a.info;
   if (info != nullptr && !is_raw(info->kind)) {
-    const PageCrc crc_a = model_crc(a);
-    const PageCrc crc_b = model_crc(b);
+    // Only a CRC's value reads the verdict.
+    const bool crc = info->kind == FieldKind::Crc;
+    const PageCrc crc_a = crc ? model_crc(a) : PageCrc{};
+    const PageCrc crc_b = crc ? model_crc(b) : PageCrc{};
     line.put(info->name());
     line.put(": ");
     const std::size_t a_at = line.size;

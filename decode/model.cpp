@@ -3,6 +3,7 @@
 // CRC and the makers by JEDEC manufacturer ID.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <iterator>
 
@@ -94,8 +95,7 @@ void parse_fields(std::span<const FieldInfo> table, std::span<const std::uint8_t
           if (broken) field.value = at;
         }
         break;
-      }
-        break;
+      } break;
       default:
         break;
     }
@@ -113,15 +113,16 @@ void trimmed_text(std::span<const std::uint8_t> page, const FieldInfo& field, ch
 
 TimingFamily timing_family(const TimingFamilyInfo& info, std::uint32_t mask) {
   TimingFamily family{&info, mask, -1, 0};
-  for (std::size_t bit = info.speeds.size(); bit-- > 0;) {
-    if ((mask >> bit & 1U) == 0) continue;
-    family.fastest_mode = static_cast<std::int8_t>(bit);
-    std::uint32_t rate = 0;
-    for (const char* c = info.speeds[bit]; *c >= '0' && *c <= '9'; ++c)
-      rate = rate * 10 + static_cast<std::uint32_t>(*c - '0');
-    family.fastest_rate = static_cast<std::uint16_t>(rate);
-    break;
-  }
+  // The bits the table names; higher ones are never looked at.
+  const std::size_t rows = info.speeds.size();
+  const std::uint32_t named = rows >= 32 ? mask : mask & ((1U << rows) - 1U);
+  if (named == 0) return family;
+  const auto bit = static_cast<std::size_t>(std::bit_width(named) - 1);
+  family.fastest_mode = static_cast<std::int8_t>(bit);
+  std::uint32_t rate = 0;
+  for (const char* c = info.speeds[bit]; *c >= '0' && *c <= '9'; ++c)
+    rate = rate * 10 + static_cast<std::uint32_t>(*c - '0');
+  family.fastest_rate = static_cast<std::uint16_t>(rate);
   return family;
 }
 

@@ -221,11 +221,11 @@ void report_json_bool(Report& report, std::string_view name, bool value) {
 void report_flags(Report& report, std::uint64_t value, std::span<const FlagText> table,
                   std::uint16_t revision) {
   for (const FlagText& flag : table) {
-    if (flag_set(flag, value, revision)) report_append(report, flag.min_level, "%s", flag.text);
+    if (flag_set(flag, value, revision)) report_append(report, flag.min_level, "%s", flag.text());
   }
 }
 
-void report_top_speed(Report& report, int min_level, std::uint32_t mask, std::span<const char* const> speeds,
+void report_top_speed(Report& report, int min_level, std::uint32_t mask, std::span<const SpeedText> speeds,
                       Format<const char*> unit) {
   for (std::size_t bit = speeds.size(); bit-- > 0;) {
     if ((mask >> bit & 1U) != 0) {

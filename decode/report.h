@@ -105,7 +105,7 @@ inline void report_flag_field(Report& report, int min_level, Format<std::uint32_
 // Appends the unit format filled with the speed of the highest set bit at or
 // below the table's top bit; nothing when none is set. Higher bits are never
 // looked at.
-void report_top_speed(Report& report, int min_level, std::uint32_t mask, std::span<const char* const> speeds,
+void report_top_speed(Report& report, int min_level, std::uint32_t mask, std::span<const SpeedText> speeds,
                       Format<const char*> unit);
 
 // A timing-mode family's line at level 1, only for a non-zero mask: the head

@@ -260,7 +260,7 @@ void choose_mode(FamilyTimings& family, int asked) {
 
 const TimingTable* table_of(const TimingFamilyInfo& info) {
   for (const TimingTable& table : kTables) {
-    if (table.family == info.name) return &table;
+    if (table.family == info.name()) return &table;
   }
   return nullptr;
 }
@@ -309,7 +309,7 @@ void jedec_families(const JedecPage& page, const TimingMode* asked, PageTimings&
     // ONFI's tables are not JEDEC's: a grade's cycle time matching an ONFI
     // mode's is an observation no source makes a rule of.
     for (const TimingFamilyInfo& info : onfi::kFamilies) {
-      if (info.name != asked->table->family) continue;
+      if (info.name() != asked->table->family) continue;
       FamilyTimings& family = start_family(timings, info, 0);
       choose_mode(family, static_cast<int>(asked->mode));
       family.state = FamilyState::NotApplied;
@@ -420,8 +420,8 @@ std::string_view timing_note_text(TimingNote note) noexcept {
 
 std::span<const TimingTable> timing_tables() noexcept { return kTables; }
 
-std::string_view FamilyTimings::name() const noexcept { return info->name; }
-std::string_view FamilyTimings::rate_unit() const noexcept { return info->rate_unit; }
+std::string_view FamilyTimings::name() const noexcept { return info->name(); }
+std::string_view FamilyTimings::rate_unit() const noexcept { return info->rate_unit(); }
 
 const TimingTable* find_timing_table(std::string_view key) noexcept {
   for (const TimingTable& table : kTables) {

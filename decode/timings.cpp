@@ -194,7 +194,7 @@ void put_timing_line(Piece<N>& block, const Timing& timing) {
 // named.
 Piece<320> rates_text(const FamilyTimings& family) {
   Piece<320> rates;
-  const std::span<const char* const> speeds = family.info->speeds;
+  const std::span<const SpeedText> speeds = family.info->speeds;
   for (unsigned bit = 0; bit < 32; ++bit) {
     if ((family.mask >> bit & 1U) == 0) continue;
     rates.put(" ");

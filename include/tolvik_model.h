@@ -66,18 +66,31 @@ enum class Unit : std::uint8_t {
 // text report shows its line, and that line (a blank, the name, a line end).
 // A row may hold only for pages of some revisions: at least one of the
 // revision bits in `revisions_any` set (0: any page) and none of those in
-// `revisions_none`. Rows are in ascending bit order.
+// `revisions_none`. Rows are in ascending bit order. The line is held in
+// the row, not pointed at, so that the tables need no relocation when a
+// static program starts.
 struct FlagText {
   std::uint8_t bit;
   std::uint8_t min_level;
-  std::string_view text;
-  std::uint16_t revisions_any = 0;
-  std::uint16_t revisions_none = 0;
+  std::uint8_t size;  // of the line
+  char line[76];
+  std::uint16_t revisions_any;
+  std::uint16_t revisions_none;
+
+  template <std::size_t N>
+  constexpr FlagText(std::uint8_t bit_, std::uint8_t min_level_, const char (&text)[N], std::uint16_t any = 0,
+                     std::uint16_t none = 0)
+      : bit(bit_), min_level(min_level_), size(N - 1), line(), revisions_any(any), revisions_none(none) {
+    static_assert(N <= sizeof line, "a flag's line is longer than its row holds");
+    for (std::size_t i = 0; i < N; ++i) line[i] = text[i];
+  }
+
+  [[nodiscard]] constexpr std::string_view text() const { return {line, size}; }
 };
 
 // The name of a flag without the blank before it and the line end after it.
 constexpr std::string_view flag_name(const FlagText& flag) {
-  std::string_view name = flag.text;
+  std::string_view name = flag.text();
   if (!name.empty() && name.front() == ' ') name.remove_prefix(1);
   if (!name.empty() && name.back() == '\n') name.remove_suffix(1);
   return name;
@@ -171,13 +184,21 @@ struct VendorLayout {
 };
 
 // A timing-mode family: its fastest supported mode and that mode's rate.
+// A speed as the text report prints it: a decimal number of MHz or MT/s.
+using SpeedText = char[5];
+
+// Texts held in the row, as FlagText's are.
 struct TimingFamilyInfo {
-  std::string_view name;  // "SDR", "NV-DDR", ..., "Toggle DDR3"
-  std::string_view key;   // "sdr", "nv_ddr", ...
+  char name_text[20];  // "SDR", "NV-DDR", ..., "Toggle DDR3"
+  char key_text[12];   // "sdr", "nv_ddr", ...
   // Speed texts by mode bit, as the text report prints them; the last row is
   // the family's top bit.
-  std::span<const char* const> speeds;
-  std::string_view rate_unit;  // "MHz" for a clock rate, "MT/s" for a transfer rate
+  std::span<const SpeedText> speeds;
+  char rate_unit_text[5];  // "MHz" for a clock rate, "MT/s" for a transfer rate
+
+  [[nodiscard]] std::string_view name() const noexcept { return name_text; }
+  [[nodiscard]] std::string_view key() const noexcept { return key_text; }
+  [[nodiscard]] std::string_view rate_unit() const noexcept { return rate_unit_text; }
 };
 
 struct TimingFamily {

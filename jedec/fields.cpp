@@ -211,14 +211,14 @@ constexpr detail::TableTexts kTexts{kText.data(), kBitLists};
 constexpr std::array<FieldInfo, kFieldCount> kFields = kCompiled.fields;
 
 // Speeds in MHz by mode bit; the last entry is the family's top bit.
-constexpr const char* kAsyncSpeeds[] = {"10", "20", "28", "33", "40", "50"};
-constexpr const char* kToggleDdr2Speeds[] = {"33",  "40",  "66",  "83",  "100", "133", "166",
-                                             "200", "266", "333", "400", "533", "667", "800"};
-constexpr const char* kSyncDdrSpeeds[] = {"20", "33", "50", "66", "83", "100"};
+constexpr SpeedText kAsyncSpeeds[] = {"10", "20", "28", "33", "40", "50"};
+constexpr SpeedText kToggleDdr2Speeds[] = {"33",  "40",  "66",  "83",  "100", "133", "166",
+                                           "200", "266", "333", "400", "533", "667", "800"};
+constexpr SpeedText kSyncDdrSpeeds[] = {"20", "33", "50", "66", "83", "100"};
 // Toggle DDR3 and DDR4 share one table; note bit 12 is 600 here, not 667.
-constexpr const char* kToggleDdr34Speeds[] = {"33",  "40",   "66",   "83",   "100",  "133",  "166",
-                                              "200", "266",  "333",  "400",  "533",  "600",  "800",
-                                              "900", "1000", "1100", "1200", "1400", "1600", "1800"};
+constexpr SpeedText kToggleDdr34Speeds[] = {"33",  "40",   "66",   "83",   "100",  "133",  "166",
+                                            "200", "266",  "333",  "400",  "533",  "600",  "800",
+                                            "900", "1000", "1100", "1200", "1400", "1600", "1800"};
 static_assert(std::size(kAsyncSpeeds) == 6 && std::size(kToggleDdr2Speeds) == 14 &&
               std::size(kSyncDdrSpeeds) == 6 && std::size(kToggleDdr34Speeds) == 21);
 

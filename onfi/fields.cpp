@@ -259,16 +259,16 @@ constexpr detail::TableTexts kTexts{kText.data(), kBitLists};
 constexpr std::array<FieldInfo, kFieldCount> kFields = kCompiled.fields;
 
 // Speeds by mode bit; each table's last row is the family's top bit.
-constexpr const char* kSdrSpeeds[] = {"10", "20", "28", "33", "40", "50"};
-constexpr const char* kNvDdrSpeeds[] = {"40", "66", "100", "133", "166", "200"};
-constexpr const char* kNvDdr2Speeds[] = {"66",  "80",  "133", "166", "200", "266",
-                                         "333", "400", "533", "667", "800"};
-constexpr const char* kNvDdr3Speeds[] = {"166",  "200",  "266",  "333",  "400",  "533",  "667",
+constexpr SpeedText kSdrSpeeds[] = {"10", "20", "28", "33", "40", "50"};
+constexpr SpeedText kNvDdrSpeeds[] = {"40", "66", "100", "133", "166", "200"};
+constexpr SpeedText kNvDdr2Speeds[] = {"66",  "80",  "133", "166", "200", "266",
+                                       "333", "400", "533", "667", "800"};
+constexpr SpeedText kNvDdr3Speeds[] = {"166",  "200",  "266",  "333",  "400",  "533",  "667",
+                                       "800",  "1066", "1200", "1333", "1466", "1600", "1800",
+                                       "2000", "2200", "2400", "2800", "3200", "3600"};
+constexpr SpeedText kNvLpddr4Speeds[] = {"166",  "200",  "266",  "333",  "400",  "533",  "667",
                                          "800",  "1066", "1200", "1333", "1466", "1600", "1800",
                                          "2000", "2200", "2400", "2800", "3200", "3600"};
-constexpr const char* kNvLpddr4Speeds[] = {"166",  "200",  "266",  "333",  "400",  "533",  "667",
-                                           "800",  "1066", "1200", "1333", "1466", "1600", "1800",
-                                           "2000", "2200", "2400", "2800", "3200", "3600"};
 static_assert(std::size(kSdrSpeeds) == 6 && std::size(kNvDdrSpeeds) == 6 && std::size(kNvDdr2Speeds) == 11 &&
               std::size(kNvDdr3Speeds) == 20 && std::size(kNvLpddr4Speeds) == 20);
 

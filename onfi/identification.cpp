@@ -11,7 +11,7 @@ using namespace onfi;
 std::string_view revision_name(const OnfiPage& page) {
   const std::span<const FlagText> names = kFields[Revision].bits();
   for (std::size_t i = names.size(); i-- > 0;) {
-    if (flag_set(names[i], page.revision, page.revision)) return names[i].text;
+    if (flag_set(names[i], page.revision, page.revision)) return names[i].text();
   }
   return "";
 }

@@ -65,7 +65,7 @@ TEST(ReportFlags, SetBitsInAscendingOrderEachFromItsLevel) {
 }
 
 TEST(ReportTopSpeed, HighestSetBitUpToTheTableTop) {
-  static constexpr const char* kSpeeds[] = {"10", "20", "28", "33", "40", "50"};
+  static constexpr SpeedText kSpeeds[] = {"10", "20", "28", "33", "40", "50"};
   const struct {
     std::uint32_t mask;
     const char* expected;
