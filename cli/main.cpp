@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "cli/arguments.h"
@@ -60,7 +61,8 @@ void print_help() {
       "  1  no report (no input, no signature, an unreadable hex listing), the report file\n"
       "     could not be written, or standard output failed\n"
       "  2  usage error: no file argument, an unknown option, the save flag with --json,\n"
-      "     a --timings=FAMILY:MODE the tool has no table for\n"
+      "     options that do not go together (-m, -T, -d; -d with -c), --diff without two\n"
+      "     inputs, a --timings=FAMILY:MODE the tool has no table for\n"
       "  3  with --all: a report was written, but neither a copy of the page nor their majority\n"
       "     passes its CRC, or no valid copy of the announced extended page was found\n"
       "  4  with --check: a report was written, and the check found at least one failure\n"
@@ -74,6 +76,10 @@ void print_help() {
 // C++ allocation or string anywhere in the command, so that no exception
 // machinery is linked in: it would cost every run at start-up.
 std::uint8_t g_page[tolvik::kPageSize];
+// The parsed input, and room for the check's findings, made only when a
+// run needs them: constructing them would touch twelve kilobytes. See run().
+Parsed g_parsed;
+alignas(tolvik::Findings) unsigned char g_findings_room[sizeof(tolvik::Findings)];
 tolvik::cli::InputBuffers g_buffers{g_page};
 char g_report_room[tolvik::kJsonCapacity];
 // The byte map of a whole dump needs more room than any report: taken with -m.
@@ -97,7 +103,7 @@ struct Message {
 };
 
 tolvik::DecodeResult render(const CommandLine& line, const Loaded& loaded, const Parsed& parsed,
-                            const tolvik::Findings& findings, tolvik::Output output) {
+                            const tolvik::Findings* findings, tolvik::Output output) {
   const std::span<char> report(g_report, line.map                         ? g_report_size
                                          : output == tolvik::Output::Json ? tolvik::kJsonCapacity
                                          : line.all || line.timings       ? tolvik::kDumpReportCapacity
@@ -108,7 +114,7 @@ tolvik::DecodeResult render(const CommandLine& line, const Loaded& loaded, const
   options.view = line.map ? tolvik::View::Map : line.timings ? tolvik::View::Timings : tolvik::View::Report;
   // Nothing read, nothing checked.
   options.check = line.check && loaded.readable;
-  options.findings = &findings;
+  options.findings = findings;
   options.timing_mode = line.timing_mode;
   return line.all ? tolvik::render_dump(parsed.dump, report, options)
                   : tolvik::render_page(parsed.page, report, options);
@@ -132,14 +138,15 @@ int run(const CommandLine& line) {
   std::size_t message_count = 0;
   if (loaded.message[0] != '\0') messages[message_count++] = {loaded.message, "error"};
   tolvik::DecodeResult result;
-  Parsed parsed;
-  parsed.page.layout = tolvik::Layout::None;
-  parsed.dump.layout = tolvik::Layout::None;
-  // Only the counts are set: zeroing every finding's room would cost each
-  // run more than checking a page does.
-  tolvik::Findings findings;
-  findings.count = 0;
-  findings.failures = findings.warnings = 0;
+  // Only what the mode uses is touched: each page of memory a run touches
+  // first costs it a fault. These are large, so they are kept out of the
+  // stack, where the calls below them would land on pages of their own.
+  Parsed& parsed = g_parsed;
+  if (line.all) {
+    parsed.dump.layout = tolvik::Layout::None;
+  } else {
+    parsed.page.layout = tolvik::Layout::None;
+  }
   if (loaded.readable) parse(line, loaded, parsed);
   const tolvik::Layout layout = line.all ? parsed.dump.layout : parsed.page.layout;
   // An input without a page says what it holds instead, in the check and,
@@ -147,13 +154,19 @@ int run(const CommandLine& line) {
   // the check stays as it was. An input that was not read has nothing to
   // say but its own message.
   const bool no_page = loaded.readable && layout == tolvik::Layout::None;
-  if (no_page && (line.check || line.json)) {
-    tolvik::check_no_page(loaded.bytes, findings);
+  tolvik::Findings* findings = nullptr;
+  if (line.check || (no_page && line.json)) {
+    findings = new (g_findings_room) tolvik::Findings;
+    findings->count = 0;
+    findings->failures = findings->warnings = 0;
+  }
+  if (no_page && findings != nullptr) {
+    tolvik::check_no_page(loaded.bytes, *findings);
   } else if (layout != tolvik::Layout::None && line.check) {
     if (line.all) {
-      tolvik::check_dump(parsed.dump, findings);
+      tolvik::check_dump(parsed.dump, *findings);
     } else {
-      tolvik::check_page(parsed.page, findings);
+      tolvik::check_page(parsed.page, *findings);
     }
   }
   if (loaded.readable) {
@@ -171,12 +184,14 @@ int run(const CommandLine& line) {
     result = render(line, loaded, parsed, findings, output);
   }
   // After what the reading says: what the input holds instead of a page.
-  if (no_page && line.json && findings.count != 0) messages[message_count++] = {findings.items[0].message, "error"};
+  if (no_page && line.json && findings->count != 0) {
+    messages[message_count++] = {findings->items[0].message, "error"};
+  }
   const bool reported = result.layout != tolvik::Layout::None;
-  int status = !reported                              ? kExitNoReport
-               : line.check && findings.failures != 0 ? kExitCheckFailed
-               : (line.all && !result.verified)       ? kExitUnverified
-                                                      : kExitReport;
+  int status = !reported                               ? kExitNoReport
+               : line.check && findings->failures != 0 ? kExitCheckFailed
+               : (line.all && !result.verified)        ? kExitUnverified
+                                                       : kExitReport;
 
   if (line.json) {
     // The library's document begins with its version member; the run's own
@@ -210,7 +225,7 @@ int run(const CommandLine& line) {
   std::size_t saved = result.length;
   if (line.check && loaded.readable) {
     const std::span<char> rest(g_report + result.length, g_report_size - result.length);
-    saved += tolvik::render_findings(findings, rest).length;
+    saved += tolvik::render_findings(*findings, rest).length;
     std::fwrite(g_report + result.length, 1, saved - result.length, stdout);
   }
 
@@ -255,7 +270,8 @@ void print_unknown_timing_mode(const char* family_mode) {
 // A usage error with --json: one document that holds the message. Its
 // messages are objects with a severity, as every document's will be in
 // format 2.
-constexpr const char* kDiffArguments = "--diff compares two inputs, at most one of them standard input: tolvik -d A B";
+constexpr const char* kDiffArguments =
+    "--diff compares two inputs, at most one of them standard input: tolvik -d A B";
 
 int usage_error_json(const char* text, const char* argument) {
   std::printf("{\"format_version\":2,\"version\":\"%s\",\"messages\":[{\"text\":", tolvik::kVersion);
@@ -290,7 +306,8 @@ int dispatch(int argc, char** argv) {
       case Action::DiffArguments:
         return usage_error_json(kDiffArguments, nullptr);
       case Action::Run:
-        if (!tolvik::timing_mode_known(line.timing_mode)) return usage_error_json("Unknown timing mode: ", line.timing_mode);
+        if (!tolvik::timing_mode_known(line.timing_mode))
+          return usage_error_json("Unknown timing mode: ", line.timing_mode);
         break;
       case Action::Help:
       case Action::Version:

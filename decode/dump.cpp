@@ -129,14 +129,20 @@ CopyChoice choose(const bool* passes, std::size_t count, MajorityPasses majority
   return {false, 1, false};
 }
 
-EppCopy check_extended_page(const ExtendedPage& epp) {
+// One copy of the extended page: its CRC and signature checked.
+EppCopy check_extended_copy(const std::uint8_t* copy, std::size_t length) {
+  EppCopy check{};
+  check.stored = static_cast<std::uint16_t>(copy[0] | copy[1] << 8);
+  check.signature = copy[2] == 'E' && copy[3] == 'P' && copy[4] == 'P' && copy[5] == 'S';
+  check.computed = crc16_param_page(copy + 2, length - 2, kParamPageCrcSeed);
+  return check;
+}
+
+// The same for the bit-wise majority of the three copies.
+EppCopy check_extended_majority(const ExtendedPage& epp) {
   EppCopy check{};
   check.stored = static_cast<std::uint16_t>(epp.byte(0) | epp.byte(1) << 8);
   check.signature = epp.byte(2) == 'E' && epp.byte(3) == 'P' && epp.byte(4) == 'P' && epp.byte(5) == 'S';
-  if (!epp.majority) {
-    check.computed = crc16_param_page(epp.data[0] + 2, epp.length - 2, kParamPageCrcSeed);
-    return check;
-  }
   // The majority a piece at a time: the CRC carries over from piece to piece.
   std::uint8_t piece[256];
   std::uint16_t crc = kParamPageCrcSeed;
@@ -205,9 +211,20 @@ void parse_sections(ExtendedPage& epp) {
 
 // The extended page the page announces, its first copy at `offset` in the
 // input.
+// Only what says how much of the rest holds anything: the rest is
+// kilobytes, which a run that reads no extended page need not touch.
+void clear(ExtendedPage& epp) {
+  epp.state = ExtendedPage::State::NotAnnounced;
+  epp.length = epp.offset = epp.copy_count = 0;
+  epp.used = {};
+  for (const std::uint8_t*& data : epp.data) data = nullptr;
+  epp.majority = false;
+  epp.section_count = epp.block_count = 0;
+}
+
 void read_extended_page(std::span<const std::uint8_t> dump, std::uint32_t offset, const OnfiPage& page,
                         ExtendedPage& epp) {
-  epp = {};
+  clear(epp);
   if ((page[onfi::Features].raw >> onfi::kFeatureExtendedPage & 1U) == 0) return;
   epp.length = static_cast<std::uint32_t>(page[onfi::ExtendedPageLength].value);
   epp.offset = offset;
@@ -225,16 +242,13 @@ void read_extended_page(std::span<const std::uint8_t> dump, std::uint32_t offset
   for (; epp.copy_count < kCopiesRead &&
          epp.offset + (epp.copy_count + 1) * std::size_t{epp.length} <= dump.size();
        ++epp.copy_count) {
-    ExtendedPage one{};
-    one.length = epp.length;
-    one.data[0] = dump.data() + epp.offset + epp.copy_count * std::size_t{epp.length};
-    epp.data[epp.copy_count] = one.data[0];
-    epp.copies[epp.copy_count] = check_extended_page(one);
+    epp.data[epp.copy_count] = dump.data() + epp.offset + epp.copy_count * std::size_t{epp.length};
+    epp.copies[epp.copy_count] = check_extended_copy(epp.data[epp.copy_count], epp.length);
     valid[epp.copy_count] = epp.copies[epp.copy_count].valid();
   }
   epp.used = choose(valid, epp.copy_count, [&epp] {
     epp.majority = true;
-    const bool ok = check_extended_page(epp).valid();
+    const bool ok = check_extended_majority(epp).valid();
     epp.majority = false;
     return ok;
   });
@@ -327,7 +341,7 @@ void parse_dump(std::span<const std::uint8_t> dump, Dump& model) noexcept {
   model.copy_count = 0;
   model.decoded = {};
   model.page.layout = Layout::None;
-  model.extended = {};
+  clear(model.extended);
   model.data_bytes = model.raw_bytes = 0;
   model.data_bytes_exact = model.raw_bytes_exact = true;
   const DumpLayout* layout = find_layout(dump);
