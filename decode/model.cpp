@@ -48,6 +48,8 @@ bool endurance_cycles(std::uint32_t mantissa, std::uint32_t exponent, std::uint6
 
 void parse_fields(std::span<const FieldInfo> table, std::span<const std::uint8_t> page,
                   std::uint16_t revision, Field* fields) {
+  // The bytes a field's stored number keeps of the four loaded, by width.
+  constexpr std::uint32_t kKeep[5] = {0, 0xFFU, 0xFFFFU, 0xFFFFFFU, 0xFFFFFFFFU};
   for (std::size_t i = 0; i < table.size(); ++i) {
     const FieldInfo& info = table[i];
     Field& field = fields[i];
@@ -59,7 +61,7 @@ void parse_fields(std::span<const FieldInfo> table, std::span<const std::uint8_t
       std::memcpy(le, page.data() + info.first, sizeof le);
       const std::uint32_t all =
           static_cast<std::uint32_t>(le[0] | le[1] << 8 | le[2] << 16) | std::uint32_t{le[3]} << 24;
-      field.raw = width == 4 ? all : all & ((1U << (8 * width)) - 1U);
+      field.raw = all & kKeep[width];
     } else {
       field.raw = read_le(page, info.first, width);
     }
@@ -103,9 +105,11 @@ void parse_fields(std::span<const FieldInfo> table, std::span<const std::uint8_t
 }
 
 void trimmed_text(std::span<const std::uint8_t> page, const FieldInfo& field, char* out) {
-  std::size_t n = 0;
-  for (std::size_t at = field.first; at <= field.last && at < page.size() && page[at] != 0; ++at) {
-    out[n++] = static_cast<char>(page[at]);
+  const std::size_t first = std::min<std::size_t>(field.first, page.size());
+  std::size_t n = std::min(field.size(), page.size() - first);
+  std::memcpy(out, page.data() + first, n);
+  if (const void* end = std::memchr(out, '\0', n); end != nullptr) {
+    n = static_cast<std::size_t>(static_cast<const char*>(end) - out);
   }
   while (n > 0 && out[n - 1] == ' ') --n;
   out[n] = '\0';
@@ -226,10 +230,12 @@ std::span<const FlagText> FieldInfo::bits() const noexcept {
 }
 
 const Maker* find_maker(std::uint8_t id) noexcept {
-  for (const Maker& maker : detail::kMakers) {
-    if (maker.id == id) return &maker;
-  }
-  return nullptr;
+  // The table is in ascending order of ID.
+  const Maker* const end = std::end(detail::kMakers);
+  const Maker* found =
+      std::lower_bound(std::begin(detail::kMakers), end, id,
+                       [](const Maker& maker, std::uint8_t wanted) { return maker.id < wanted; });
+  return found != end && found->id == id ? found : nullptr;
 }
 
 Layout page_layout(std::span<const std::uint8_t> bytes) noexcept {

@@ -3,8 +3,11 @@
 // CRC marker.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "tolvik.h"
@@ -17,13 +20,15 @@ struct PageText {
   char text[32];
 };
 
-constexpr PageText page_text(std::span<const std::uint8_t> bytes, const FieldInfo& field) {
+inline PageText page_text(std::span<const std::uint8_t> bytes, const FieldInfo& field) {
   PageText text{};
-  for (std::size_t i = 0; i < field.size() && i < sizeof text.text - 1; ++i) {
-    const std::size_t at = field.first + i;
-    const auto c = static_cast<char>(at < bytes.size() ? bytes[at] : 0U);
-    if (c == '\0') break;
-    text.text[i] = c;
+  const std::size_t first = std::min<std::size_t>(field.first, bytes.size());
+  const std::size_t n = std::min({field.size(), sizeof text.text - 1, bytes.size() - first});
+  std::memcpy(text.text, bytes.data() + first, n);
+  // A zero byte ends the text; what follows it stays zero.
+  if (const void* end = std::memchr(text.text, '\0', n); end != nullptr) {
+    const auto cut = static_cast<std::size_t>(static_cast<const char*>(end) - text.text);
+    std::memset(text.text + cut, 0, n - cut);
   }
   return text;
 }
@@ -41,11 +46,20 @@ constexpr PageText terminal_safe(PageText field) {
 }
 
 // Mantissa times ten, exponent times over, wrapping at 32 bits as the
-// report's endurance figures are defined.
+// report's endurance figures are defined: the mantissa times 10^exponent
+// modulo 2^32, which is 0 from exponent 32 on (10^32 holds 2^32).
+inline constexpr auto kPowersOfTenModulo32 = [] {
+  std::array<std::uint32_t, 32> powers{};
+  std::uint32_t power = 1;
+  for (std::uint32_t& p : powers) {
+    p = power;
+    power *= 10U;
+  }
+  return powers;
+}();
+
 constexpr std::uint32_t scaled_value(std::uint32_t mantissa, std::uint32_t exponent) {
-  std::uint32_t value = mantissa;
-  for (std::uint32_t i = 0; i < exponent && value != 0; ++i) value *= 10U;
-  return value;
+  return exponent < kPowersOfTenModulo32.size() ? mantissa * kPowersOfTenModulo32[exponent] : 0U;
 }
 
 // The same from an Endurance field's stored bytes (mantissa, exponent).

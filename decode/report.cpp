@@ -221,7 +221,9 @@ void report_json_bool(Report& report, std::string_view name, bool value) {
 void report_flags(Report& report, std::uint64_t value, std::span<const FlagText> table,
                   std::uint16_t revision) {
   for (const FlagText& flag : table) {
-    if (flag_set(flag, value, revision)) report_append(report, flag.min_level, "%s", flag.text());
+    // A whole line, copied: nothing in it to format.
+    if (flag_set(flag, value, revision) && report_shows(report, flag.min_level))
+      report_put(report, flag.text());
   }
 }
 
@@ -237,10 +239,10 @@ void report_top_speed(Report& report, int min_level, std::uint32_t mask, std::sp
 
 void report_timing_mode_line(Report& report, Format<std::uint32_t> head, const TimingFamily& family,
                              Format<const char*> unit) {
-  if (family.mask == 0) return;
+  if (family.mask == 0 || !report_shows(report, 1)) return;
   report_append(report, 1, head, family.mask);
   report_top_speed(report, 1, family.mask, family.info->speeds, unit);
-  report_append(report, 1, ")\n");
+  report_put(report, ")\n");
 }
 
 void report_size_sum(Report& report, int min_level,
