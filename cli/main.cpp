@@ -76,8 +76,10 @@ void print_help() {
 // C++ allocation or string anywhere in the command, so that no exception
 // machinery is linked in: it would cost every run at start-up.
 std::uint8_t g_page[tolvik::kPageSize];
-// The parsed input, and room for the check's findings, made only when a
-// run needs them: constructing them would touch twelve kilobytes. See run().
+// The parsed input, and room for the check's findings. Findings is an
+// aggregate, so an object of it lives in this room from the start (C++20's
+// implicit object creation) and needs no constructor, which would write
+// twelve kilobytes into pages the run then touches for nothing. See run().
 Parsed g_parsed;
 alignas(tolvik::Findings) unsigned char g_findings_room[sizeof(tolvik::Findings)];
 tolvik::cli::InputBuffers g_buffers{g_page};
@@ -127,7 +129,9 @@ int run(const CommandLine& line) {
     std::printf("TVK: %s\n", tolvik::kVersion);
   }
 
-  if (line.map) {
+  // A page's map fits the usual room (about 15 KB with the check, JSON
+  // included); only a whole dump's, with its extended page, needs more.
+  if (line.map && line.all) {
     if (char* room = static_cast<char*>(std::malloc(tolvik::kMapCapacity)); room != nullptr) {
       g_report = room;
       g_report_size = tolvik::kMapCapacity;
@@ -156,7 +160,7 @@ int run(const CommandLine& line) {
   const bool no_page = loaded.readable && layout == tolvik::Layout::None;
   tolvik::Findings* findings = nullptr;
   if (line.check || (no_page && line.json)) {
-    findings = new (g_findings_room) tolvik::Findings;
+    findings = std::launder(reinterpret_cast<tolvik::Findings*>(g_findings_room));
     findings->count = 0;
     findings->failures = findings->warnings = 0;
   }

@@ -207,11 +207,13 @@ struct Finding {
   char message[160];  // the values involved, NUL-terminated
 };
 inline constexpr std::size_t kFindingsMax = 64;
+// The counts come first, beside the first findings: a run that checks a
+// good page then touches one page of memory for them, not two.
 struct Findings {
-  Finding items[kFindingsMax];
   std::size_t count;
   std::uint32_t failures;
   std::uint32_t warnings;
+  Finding items[kFindingsMax];
 
   [[nodiscard]] std::span<const Finding> list() const { return {items, count}; }
 };
