@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "cli/console.h"
@@ -25,6 +26,7 @@ constexpr int kTrouble = 2;
 struct Side {
   const char* file = nullptr;
   std::uint8_t room[kPageSize];
+  InputBuffers buffers{room};
   Loaded loaded;
   Parsed parsed;
   const PageModel* page = nullptr;
@@ -34,8 +36,7 @@ struct Side {
 
 void read_side(const CommandLine& line, const char* file, Side& side) {
   side.file = file;
-  InputBuffers buffers{side.room};
-  side.loaded = load(line, file, buffers);
+  side.loaded = load(line, file, side.buffers);
   if (!side.loaded.readable) {
     std::snprintf(side.error, sizeof side.error, "%s", side.loaded.message);
     return;
@@ -204,7 +205,13 @@ int run_diff(const CommandLine& line) {
   if (a.page != nullptr && b.page != nullptr) comparison = compare_pages(*a.page, *b.page, differences);
   const std::span<const Difference> listed(
       differences, comparison.comparable ? std::min(comparison.count, kDifferencesMax) : 0);
-  return line.json ? print_json(a, b, listed, comparison) : print_text(a, b, listed, comparison);
+  const int status = line.json ? print_json(a, b, listed, comparison) : print_text(a, b, listed, comparison);
+  // The megabytes -a and -x took for each input.
+  for (Side& side : sides) {
+    if (side.buffers.bytes != side.room) std::free(side.buffers.bytes);
+    std::free(side.buffers.input);
+  }
+  return status;
 }
 
 }  // namespace tolvik::cli

@@ -54,7 +54,7 @@ struct Line {
 
   void put(std::string_view piece) {
     const std::size_t n = std::min(piece.size(), sizeof text - size);
-    std::memcpy(text + size, piece.data(), n);
+    if (n != 0) std::memcpy(text + size, piece.data(), n);
     size += n;
   }
   // A literal: its length known, copied in one move.

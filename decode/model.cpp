@@ -107,7 +107,7 @@ void parse_fields(std::span<const FieldInfo> table, std::span<const std::uint8_t
 void trimmed_text(std::span<const std::uint8_t> page, const FieldInfo& field, char* out) {
   const std::size_t first = std::min<std::size_t>(field.first, page.size());
   std::size_t n = std::min(field.size(), page.size() - first);
-  std::memcpy(out, page.data() + first, n);
+  if (n != 0) std::memcpy(out, page.data() + first, n);
   if (const void* end = std::memchr(out, '\0', n); end != nullptr) {
     n = static_cast<std::size_t>(static_cast<const char*>(end) - out);
   }

@@ -24,6 +24,7 @@ inline PageText page_text(std::span<const std::uint8_t> bytes, const FieldInfo& 
   PageText text{};
   const std::size_t first = std::min<std::size_t>(field.first, bytes.size());
   const std::size_t n = std::min({field.size(), sizeof text.text - 1, bytes.size() - first});
+  if (n == 0) return text;
   std::memcpy(text.text, bytes.data() + first, n);
   // A zero byte ends the text; what follows it stays zero.
   if (const void* end = std::memchr(text.text, '\0', n); end != nullptr) {

@@ -120,7 +120,7 @@ void put_member(Report& report, std::string_view name, std::string_view value, b
     piece[n++] = ':';
   }
   if (quoted) piece[n++] = '"';
-  std::memcpy(piece + n, value.data(), value.size());
+  if (!value.empty()) std::memcpy(piece + n, value.data(), value.size());
   n += value.size();
   if (quoted) piece[n++] = '"';
   put_raw(report, {piece, n});

@@ -28,7 +28,8 @@ struct Piece {
 
   void put(std::string_view more) {
     const std::size_t n = std::min(more.size(), N - length);
-    std::memcpy(text + length, more.data(), n);
+    // An empty text may have no data pointer, which memcpy must not get.
+    if (n != 0) std::memcpy(text + length, more.data(), n);
     length += n;
   }
   void put(std::uint64_t number) {
