@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -221,5 +222,23 @@ TimingFamily timing_family(const TimingFamilyInfo& info, std::uint32_t mask);
 
 // The page's CRC: stored little-endian after the bytes it covers.
 PageCrc page_crc(std::span<const std::uint8_t> page, std::size_t covered);
+
+// What both layouts parse alike: the page's bytes kept (zero past the
+// input), its revision word, every field of its table, its CRC, its
+// manufacturer and model without padding, and the maker of its JEDEC ID.
+template <class Page, class Id>
+void parse_page_common(std::span<const std::uint8_t> bytes, Page& page, std::span<const FieldInfo> table,
+                       Id revision, Id manufacturer, Id model, Id jedec_id, Id crc) {
+  const std::size_t size = bytes.size() < sizeof page.bytes ? bytes.size() : sizeof page.bytes;
+  if (size != 0) std::memcpy(page.bytes, bytes.data(), size);
+  std::memset(page.bytes + size, 0, sizeof page.bytes - size);
+  const std::span<const std::uint8_t> own(page.bytes);
+  page.revision = static_cast<std::uint16_t>(read_le(own, table[revision].first, 2));
+  parse_fields(table, own, page.revision, page.fields);
+  page.crc = page_crc(own, table[crc].first);
+  trimmed_text(own, table[manufacturer], page.manufacturer);
+  trimmed_text(own, table[model], page.model);
+  page.maker = find_maker(static_cast<std::uint8_t>(page.fields[jedec_id].raw));
+}
 
 }  // namespace tolvik::detail

@@ -241,17 +241,7 @@ const TableTexts& jedec_texts() { return jedec::kTexts; }
 
 void parse_jedec_page(std::span<const std::uint8_t> bytes, JedecPage& page) noexcept {
   using namespace jedec;
-  const std::size_t size = bytes.size() < sizeof page.bytes ? bytes.size() : sizeof page.bytes;
-  if (size != 0) std::memcpy(page.bytes, bytes.data(), size);
-  std::memset(page.bytes + size, 0, sizeof page.bytes - size);
-  const std::span<const std::uint8_t> own(page.bytes);
-
-  page.revision = static_cast<std::uint16_t>(detail::read_le(own, jedec::kRevision, 2));
-  detail::parse_fields(kFields, own, page.revision, page.fields);
-  page.crc = detail::page_crc(own, kFields[Crc].first);
-  detail::trimmed_text(own, kFields[Manufacturer], page.manufacturer);
-  detail::trimmed_text(own, kFields[Model], page.model);
-  page.maker = find_maker(static_cast<std::uint8_t>(page.fields[JedecId].raw));
+  detail::parse_page_common(bytes, page, kFields, Revision, Manufacturer, Model, JedecId, Crc);
 
   const Field* f = page.fields;
   const std::uint32_t masks[kFamilyCount] = {f[AsyncSdrModes].raw, f[ToggleDdrModes].raw, f[SyncDdrModes].raw,

@@ -379,19 +379,9 @@ const TableTexts& macronix_texts() { return onfi::kMacronixTexts; }
 
 void parse_onfi_page(std::span<const std::uint8_t> bytes, OnfiPage& page) noexcept {
   using namespace onfi;
-  const std::size_t size = bytes.size() < sizeof page.bytes ? bytes.size() : sizeof page.bytes;
-  if (size != 0) std::memcpy(page.bytes, bytes.data(), size);
-  std::memset(page.bytes + size, 0, sizeof page.bytes - size);
+  detail::parse_page_common(bytes, page, kFields, Revision, Manufacturer, Model, JedecId, Crc);
   const std::span<const std::uint8_t> own(page.bytes);
-
-  page.revision = static_cast<std::uint16_t>(detail::read_le(own, onfi::kRevision, 2));
-  detail::parse_fields(kFields, own, page.revision, page.fields);
-  page.crc = detail::page_crc(own, kFields[Crc].first);
-
-  detail::trimmed_text(own, kFields[Manufacturer], page.manufacturer);
-  detail::trimmed_text(own, kFields[Model], page.model);
   const auto id = static_cast<std::uint8_t>(page.fields[JedecId].raw);
-  page.maker = find_maker(id);
   page.vendor = vendor_layout(id, page.manufacturer);
   if (page.vendor != nullptr)
     detail::parse_fields(page.vendor->fields, own, page.revision, page.vendor_fields);
