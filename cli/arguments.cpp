@@ -33,7 +33,7 @@ Options parse_options(const char* argument) {
   return options;
 }
 
-const OptionInfo kOptionTable[9] = {
+constexpr OptionInfo kOptionTable[9] = {
     {'a', "all", "whole dump: every copy checked, the extended page decoded, the size"},
     {'x', "hex", "the input is a hex listing (xxd, hexdump, od, hex pairs, a C array)"},
     {'j', "json", "one JSON document with every field instead of the report"},
