@@ -22,16 +22,18 @@ constexpr int kIdentical = 0;
 constexpr int kDifferent = 1;
 constexpr int kTrouble = 2;
 
-// One input: what was read, the page compared, or why there is none.
+// One input: what was read, the page compared, or why there is none. The
+// parsed input comes last: its whole dump's room, tens of kilobytes, is
+// touched only with -a, and the rest then stays on a few pages of memory.
 struct Side {
   const char* file = nullptr;
-  std::uint8_t room[kPageSize];
-  InputBuffers buffers{room};
-  Loaded loaded;
-  Parsed parsed;
   const PageModel* page = nullptr;
   const CopyChoice* decoded = nullptr;  // -a: which copy of the dump
   char error[200] = "";
+  InputBuffers buffers{room};
+  Loaded loaded;
+  std::uint8_t room[kPageSize];
+  Parsed parsed;
 };
 
 void read_side(const CommandLine& line, const char* file, Side& side) {
