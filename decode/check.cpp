@@ -393,28 +393,22 @@ bool announces_extended_page(const Subject& s) {
   return (s.field(onfi::Features).raw >> onfi::kFeatureExtendedPage & 1U) != 0;
 }
 
-// The extended page's header and section table, and one ECC section: what
-// ECC bits 255 point to.
-constexpr std::uint32_t kEppHeader = epp::kSectionData;
-constexpr std::uint32_t kEppWithEcc = epp::kSectionData + epp::kSectionUnit;
+// The extended page's header and section table plus one section: the least
+// an announced extended page can hold.
+constexpr std::uint32_t kEppMinimum = epp::kSectionData + epp::kSectionUnit;
 
 void rule_ecc_extended(const Subject& s, Sink& sink) {
   if (!s.onfi() || !s.field(onfi::ExtendedPageLength).defined) return;
-  const bool in_extended = s.field(onfi::EccBits).value == 255;
-  const std::uint32_t length = u32(s.field(onfi::ExtendedPageLength));
-  const FieldInfo& length_info = s.info(onfi::ExtendedPageLength);
   if (!announces_extended_page(s)) {
-    if (in_extended)
+    if (s.field(onfi::EccBits).value == 255)
       sink.add(s.info(onfi::EccBits),
                "ECC bits 255 (in the extended page), but feature bit 7 announces none");
-  } else if (length < kEppHeader) {
-    sink.add(length_info, "%u bytes: shorter than its header and section table (%u bytes)", length,
-             kEppHeader);
-  } else if (in_extended && length < kEppWithEcc) {
-    sink.add(length_info,
-             "%u bytes: too short for its header and the ECC section ECC bits 255 point to (%u bytes)",
-             length, kEppWithEcc);
+    return;
   }
+  const std::uint32_t length = u32(s.field(onfi::ExtendedPageLength));
+  if (length < kEppMinimum)
+    sink.add(s.info(onfi::ExtendedPageLength), "%u bytes: shorter than the %u an extended page needs", length,
+             kEppMinimum);
 }
 
 void rule_extended_length(const Subject& s, Sink& sink) {
@@ -627,7 +621,7 @@ constexpr CheckRule kRules[] = {
      "onfi-parameter-page.md sections 1.1 and 5"},
     {"ecc-extended", kFail,
      "(ONFI 2.1 on) ECC bits 255 while no extended page is announced, or an extended page announced shorter "
-     "than its 32-byte header, or than 48 bytes (header and one ECC section) with ECC bits 255",
+     "than 48 bytes (its header, section table and one section)",
      "onfi-parameter-page.md sections 1.3, 5 and 7"},
     {"extended-length", kWarn,
      "(ONFI 2.1 on) an extended page length given while no extended page is announced",

@@ -85,6 +85,9 @@ TEST(Check, EachRuleFiresAloneOnAnAlteredSample) {
       {"revision@4", kPage, {{4, std::string(2, '\0')}}},  // as SPI-NAND pages hold it
       {"page-count@14", kPage, {{14, "\x02"}}},
       {"ecc-extended@112", kPage, {{6, "\x78"}, {12, std::string(2, '\0')}}},
+      // Announced but too short, whatever ECC bits say; 48 bytes is enough.
+      {"ecc-extended@12", kPage, {{12, std::string("\x02\0", 2)}, {112, "\x08"}}},
+      {"", kPage, {{12, std::string("\x03\0", 2)}, {112, "\x08"}}},
       {"extended-length@12", kPage, {{6, "\x78"}, {112, "\x18"}}},
       {"timing-mode-0@129", kPage, {{129, "\x3e"}}},
       {"geometry@100", kPage, {{100, std::string(1, '\0')}}},
