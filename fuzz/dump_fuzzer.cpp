@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "check_invariants.h"
+#include "json_unique.h"
 #include "tolvik.h"
 
 namespace {
@@ -79,28 +80,6 @@ void check_page_part(std::span<const std::uint8_t> dump, tolvik::Layout layout, 
     violated("page part differs from the page's report", level);
 }
 
-// The document parsed; discarded when it does not parse or an object holds
-// a key twice.
-nlohmann::json parse_unique(std::string_view document) {
-  std::vector<std::vector<std::string>> open;
-  bool unique = true;
-  nlohmann::json parsed = nlohmann::json::parse(
-      document,
-      [&](int, nlohmann::json::parse_event_t event, nlohmann::json& value) {
-        if (event == nlohmann::json::parse_event_t::object_start) open.emplace_back();
-        if (event == nlohmann::json::parse_event_t::object_end) open.pop_back();
-        if (event == nlohmann::json::parse_event_t::key) {
-          std::vector<std::string>& keys = open.back();
-          const std::string& key = value.get_ref<const std::string&>();
-          unique = unique && std::find(keys.begin(), keys.end(), key) == keys.end();
-          keys.push_back(key);
-        }
-        return true;
-      },
-      false);
-  return unique ? parsed : nlohmann::json(nlohmann::json::value_t::discarded);
-}
-
 // A size line of the level-2 text against its member: the exact figure, or
 // null where the text says it passes 64 bits.
 bool size_agrees(std::string_view report, const char* label, const nlohmann::json& size) {
@@ -121,7 +100,7 @@ void check_json(const tolvik::DecodeResult& r, std::string_view report) {
   const std::string_view document(text, r.length);
   if (!document.starts_with("{\"format_version\":2,"))
     violated("JSON does not begin with its format version", 2);
-  nlohmann::json d = parse_unique(document);
+  nlohmann::json d = fuzz_json::parse_unique(document);
   if (d.is_discarded() || !d.is_object()) violated("JSON does not parse, or has a key twice", 2);
   for (const char* member : {"version", "layout", "crc", "manufacturer", "model", "copies", "decoded",
                              "extended_page", "data_size_bytes", "raw_size_bytes"}) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "check_invariants.h"
+#include "json_unique.h"
 #include "tolvik.h"
 
 namespace {
@@ -140,28 +141,6 @@ void decode_json(const tolvik::ParamPage& page, int level, Document& out) {
     violated("wrote past the document's NUL", level);
 }
 
-// The document parsed; discarded when it does not parse or an object holds
-// a key twice.
-nlohmann::json parse_unique(std::string_view document) {
-  std::vector<std::vector<std::string>> open;
-  bool unique = true;
-  nlohmann::json parsed = nlohmann::json::parse(
-      document,
-      [&](int, nlohmann::json::parse_event_t event, nlohmann::json& value) {
-        if (event == nlohmann::json::parse_event_t::object_start) open.emplace_back();
-        if (event == nlohmann::json::parse_event_t::object_end) open.pop_back();
-        if (event == nlohmann::json::parse_event_t::key) {
-          std::vector<std::string>& keys = open.back();
-          const std::string& key = value.get_ref<const std::string&>();
-          unique = unique && std::find(keys.begin(), keys.end(), key) == keys.end();
-          keys.push_back(key);
-        }
-        return true;
-      },
-      false);
-  return unique ? parsed : nlohmann::json(nlohmann::json::value_t::discarded);
-}
-
 bool printable(const nlohmann::json& text) {
   if (!text.is_string()) return false;
   for (const char c : text.get_ref<const std::string&>()) {
@@ -217,7 +196,7 @@ void check_json(const tolvik::ParamPage& page, std::string_view text, bool jedec
     violated("JSON longer than the measured longest", 2);
   }
   if (!document.starts_with(kJsonHead)) violated("JSON does not begin with its format version", 2);
-  nlohmann::json d = parse_unique(document);
+  nlohmann::json d = fuzz_json::parse_unique(document);
   if (d.is_discarded() || !d.is_object()) violated("JSON does not parse, or has a key twice", 2);
   for (const char* member : {"version", "layout", "crc", "manufacturer", "model", "fields_not_defined",
                              "revision_and_features", "manufacturer_information", "memory_organization",
