@@ -76,11 +76,7 @@ Loaded load(const CommandLine& line, const char* file, InputBuffers& buffers) {
   }
   const std::string_view text(reinterpret_cast<const char*>(buffers.input), loaded.input.size);
   const tolvik::HexResult hex = tolvik::read_hex_listing(text, {buffers.bytes, wanted});
-  if (hex.error_line != 0) {
-    std::snprintf(loaded.message, sizeof loaded.message, "Hex text Error: line %zu", hex.error_line);
-  } else if (hex.size == 0) {
-    std::strcpy(loaded.message, "Hex text Error: no bytes");
-  } else {
+  if (!tolvik::hex_listing_error(hex, loaded.message)) {
     loaded.readable = true;
     loaded.bytes = {buffers.bytes, hex.size < wanted ? hex.size : wanted};
   }

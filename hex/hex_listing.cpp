@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <span>
@@ -833,6 +834,16 @@ HexResult read_hex_listing(std::string_view text, std::span<std::uint8_t> out) {
     return HexResult{static_cast<std::size_t>(again.place.position), error};
   }
   return HexResult{static_cast<std::size_t>(reader.place.position), error};
+}
+
+bool hex_listing_error(const HexResult& hex, std::span<char> out) {
+  if (hex.ok() || out.empty()) return !hex.ok();
+  if (hex.error_line != 0) {
+    std::snprintf(out.data(), out.size(), "Hex text Error: line %zu", hex.error_line);
+  } else {
+    std::snprintf(out.data(), out.size(), "Hex text Error: no bytes");
+  }
+  return true;
 }
 
 }  // namespace tolvik

@@ -249,6 +249,10 @@ struct HexResult {
 inline constexpr std::size_t kHexTextLimit = 4 * 1024 * 1024;
 inline constexpr std::size_t kDumpHexTextLimit = 8 * 1024 * 1024;
 [[nodiscard]] HexResult read_hex_listing(std::string_view text, std::span<std::uint8_t> out);
+// The message for a listing that did not read ("Hex text Error: line 3",
+// "Hex text Error: no bytes"), cut to fit `out` and terminated; false, and
+// `out` untouched, when it read.
+bool hex_listing_error(const HexResult& hex, std::span<char> out);
 
 // CRC-16 of the parameter page layouts: polynomial 0x8005, MSB first, no
 // reflection, no final XOR. Both layouts seed it with kParamPageCrcSeed.

@@ -88,11 +88,7 @@ Loaded load(std::size_t size, bool listing) {
   const tolvik::HexResult hex = tolvik::read_hex_listing(text, g_listed);
   if (listing || hex.ok()) {
     loaded.hex = true;
-    if (hex.error_line != 0) {
-      std::snprintf(loaded.message, sizeof loaded.message, "Hex text Error: line %zu", hex.error_line);
-    } else if (hex.size == 0) {
-      std::strcpy(loaded.message, "Hex text Error: no bytes");
-    } else {
+    if (!tolvik::hex_listing_error(hex, loaded.message)) {
       loaded.readable = true;
       loaded.bytes = {g_listed, std::min(hex.size, sizeof g_listed)};
     }
